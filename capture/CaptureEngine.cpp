@@ -1,0 +1,205 @@
+#include "capture/CaptureEngine.h"
+
+#include <algorithm>
+#include <cstring>
+
+void PendingEvent::clearDataAndErrors() {
+  d1Byte = d2Byte = d1Flag = d2Flag = 0;
+  std::memset(errors, 0, sizeof errors);
+}
+
+namespace {
+
+// Signal slots in record order S1, M1, S2, M2, M5, M3.
+constexpr ActivitySlot kSignalSlot[SignalCount] = {ActS1, ActM1, ActS2, ActM2, ActM5, ActM3};
+
+}  // namespace
+
+CaptureEngine::CaptureEngine(const Clock& clock, LiveViewBuffer& liveView)
+    : clock_(clock), liveView_(liveView), frequency_(clock.frequency()) {
+  record_ = zeroRecord();
+  previous_ = zeroRecord();
+  activity_.fill(zeroRecord());
+  loadStart_ = timeBase_ = lastWritten_ = clock_.now();
+  UpdateCharacterTime(LineSettings{});
+}
+
+int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
+  EventRecord& r = record_;
+  if (reset) {
+    r.eventNumber = 0;
+    r.lineLoad = r.peakLoad = r.lineQuality = 0;
+    previous_.eventNumber = 0;
+  } else {
+    r.eventNumber = previous_.eventNumber + 1;
+  }
+
+  uint64_t current = clock_.ticks();
+  double stamp;
+  if (frequency_ == 0) {
+    // No counter to lay characters out with: the wall clock is all there is.
+    stamp = clock_.now();
+    timeBase_ = firstReading_ ? timeBase_ : stamp;
+    firstReading_ = lastReading_ = current ? current : 1;
+  } else if (firstReading_ == 0) {
+    firstReading_ = lastReading_ = current;
+    lastDelta_ = 0;
+    stamp = clock_.now();
+    timeBase_ = stamp;
+  } else {
+    // Modular difference read as signed: a counter that wraps still gives the small
+    // positive step, and a reading behind the last stamp (a burst laid out ahead of
+    // the counter) counts as too close instead of as a wrap, so time never runs back.
+    const int64_t delta = int64_t(current - lastReading_);
+    lastDelta_ = delta;
+    if (burstIndex >= 2 || delta < int64_t(minSpacing_)) current = lastReading_ + minSpacing_;
+    const uint64_t elapsed = current - firstReading_;
+    stamp = timeBase_ + (double(elapsed) / double(frequency_)) / 86400.0;
+  }
+  lastReading_ = current;
+  lastWritten_ = stamp;
+  r.timeStamp = stamp;
+
+  r.d1Byte = pending_.d1Byte;
+  r.d2Byte = pending_.d2Byte;
+  r.d1Flag = pending_.d1Flag;
+  r.d2Flag = pending_.d2Flag;
+  std::memcpy(r.signals, pending_.signals, sizeof r.signals);
+  std::memcpy(r.errors, pending_.errors, sizeof r.errors);
+  r.markCode = pending_.markCode;
+  r.markType = pending_.markType;
+  r.triggerNumber = pending_.triggerNumber;
+  r.reserved0 = 0;
+  r.reserved1[0] = r.reserved1[1] = 0;
+
+  updateLineActivity(r);
+  std::memcpy(r.counters, counters_, sizeof r.counters);
+  computeStatistics(r);
+
+  liveView_.append(r);
+
+  if (!sink_ || !sink_->writeRecord(r)) {
+    ++failed_;
+    return 2;
+  }
+  previous_ = r;
+  ++written_;
+  return 0;
+}
+
+void CaptureEngine::updateLineActivity(const EventRecord& r) {
+  for (int s = 0; s < SignalCount; ++s) {
+    EventRecord& slot = activity_[kSignalSlot[s]];
+    if (r.signals[s] == 1 || slot.signals[s] != 0) {
+      slot.signals[s] = r.signals[s];
+      slot.timeStamp = r.timeStamp;
+    }
+  }
+  // Every byte on a line is activity on it, repeated bytes included.
+  if (r.d1Flag) {
+    ++counters_[CntD1];
+    activity_[ActD1].d1Flag = 1;
+    activity_[ActD1].d1Byte = r.d1Byte;
+    activity_[ActD1].timeStamp = r.timeStamp;
+  }
+  if (r.d2Flag) {
+    ++counters_[CntD2];
+    activity_[ActD2].d2Flag = 1;
+    activity_[ActD2].d2Byte = r.d2Byte;
+    activity_[ActD2].timeStamp = r.timeStamp;
+  }
+  // One error kind on both sides in one record counts once.
+  const struct {
+    ErrorIndex d1, d2;
+    ActivitySlot slot;
+    CounterIndex counter;
+  } kinds[] = {{ErrPe1, ErrPe2, ActPe, CntPe}, {ErrFe1, ErrFe2, ActFe, CntFe}, {ErrLe1, ErrLe2, ActLe, CntLe}};
+  for (const auto& k : kinds) {
+    if (!r.errors[k.d1] && !r.errors[k.d2]) continue;
+    ++counters_[k.counter];
+    EventRecord& slot = activity_[k.slot];
+    slot.errors[k.d1] = r.errors[k.d1];
+    slot.errors[k.d2] = r.errors[k.d2];
+    slot.timeStamp = r.timeStamp;
+  }
+}
+
+void CaptureEngine::computeStatistics(EventRecord& r) {
+  const int64_t seconds = int64_t((r.timeStamp - loadStart_) * 86400.0);
+  const int64_t n = std::max(counters_[CntD1], counters_[CntD2]);
+  int64_t load;
+  if (seconds >= 1)
+    load = charsPerSecond_ > 0 ? n * 100 / (seconds * int64_t(charsPerSecond_)) : 0;
+  else
+    load = n > 0 ? 100 : 0;
+  // Above 100 shows a burst; the byte cannot hold more than 255.
+  r.lineLoad = uint8_t(std::clamp<int64_t>(load, 0, 255));
+  r.peakLoad = std::max(r.peakLoad, r.lineLoad);
+
+  const int64_t data = counters_[CntD1] + counters_[CntD2];
+  const int64_t errors = counters_[CntPe] + counters_[CntFe] + counters_[CntLe];
+  r.lineQuality = errors >= data ? 0 : uint8_t((1.0 - double(errors) / double(data)) * 100.0);
+}
+
+int CaptureEngine::RecordTriggerMark(int action, int triggerType, int triggerNumber) {
+  pending_.markCode = uint8_t(action + 1);
+  pending_.markType = uint8_t(triggerType);
+  pending_.triggerNumber = uint8_t(triggerNumber);
+  const int result = WriteEventRecord(0, false);
+  pending_.markCode = pending_.markType = pending_.triggerNumber = 0;
+  return result;
+}
+
+int CaptureEngine::writeSystemMark(uint8_t markCode, bool reset) {
+  pending_.markCode = markCode;
+  pending_.markType = Mark::SystemType;
+  pending_.triggerNumber = 0;
+  const int result = WriteEventRecord(0, reset);
+  pending_.markCode = pending_.markType = 0;
+  return result;
+}
+
+void CaptureEngine::ResetRecordingStatistics() {
+  std::fill(std::begin(counters_), std::end(counters_), 0);
+  timeBase_ = lastWritten_ = loadStart_ = clock_.now();
+  InitLineActivity();
+  firstReading_ = lastReading_ = 0;
+}
+
+void CaptureEngine::RestoreCountersFromRecord(const EventRecord& record, RestoreFrom which) {
+  std::memcpy(counters_, record.counters, sizeof counters_);
+  if (which == RestoreFrom::FirstRecord) {
+    timeBase_ = record.timeStamp;
+    firstReading_ = lastReading_ = clock_.ticks();
+    if (firstReading_ == 0) firstReading_ = lastReading_ = 1;
+  } else {
+    lastWritten_ = record.timeStamp;
+  }
+}
+
+void CaptureEngine::InitLineActivity() {
+  const double now = clock_.now();
+  for (EventRecord& slot : activity_) {
+    slot = zeroRecord();
+    slot.timeStamp = now;
+  }
+  activity_[ActD1].d1Byte = pending_.d1Byte;
+  activity_[ActD1].d1Flag = pending_.d1Flag;
+  activity_[ActD2].d2Byte = pending_.d2Byte;
+  activity_[ActD2].d2Flag = pending_.d2Flag;
+  for (int s = 0; s < SignalCount; ++s) activity_[kSignalSlot[s]].signals[s] = pending_.signals[s];
+  for (ActivitySlot slot : {ActPe, ActFe, ActLe})
+    std::memcpy(activity_[slot].errors, pending_.errors, sizeof pending_.errors);
+}
+
+void CaptureEngine::UpdateCharacterTime(const LineSettings& comA) {
+  const int bits = comA.bitsPerCharacter();
+  if (comA.baud <= 0) return;
+  charsPerSecond_ = comA.baud / bits;
+  minSpacing_ = uint64_t(bits) * frequency_ / uint64_t(comA.baud) + 1;
+}
+
+void CaptureEngine::reanchorOnLastRecord() {
+  timeBase_ = lastWritten_;
+  firstReading_ = lastReading_;
+}

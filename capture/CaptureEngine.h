@@ -1,0 +1,104 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "capture/Clock.h"
+#include "capture/EventRecord.h"
+#include "capture/LineSettings.h"
+#include "capture/LiveViewBuffer.h"
+
+// The values the next record is built from.
+struct PendingEvent {
+  uint8_t d1Byte = 0, d2Byte = 0, d1Flag = 0, d2Flag = 0;
+  uint8_t signals[SignalCount] = {};
+  uint8_t errors[ErrorCount] = {};
+  uint8_t markCode = 0, markType = 0, triggerNumber = 0;
+
+  // Data bytes, data flags and error flags: what the data handlers clear after each record.
+  void clearDataAndErrors();
+  void clearAll() { *this = PendingEvent{}; }
+};
+
+// Where completed records go: the record file while recording.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // Writes the 80 bytes at the current position; false when not all of them reached the file.
+  virtual bool writeRecord(const EventRecord& record) = 0;
+};
+
+// Slots of the line activity table.
+enum ActivitySlot { ActD1, ActD2, ActS1, ActM1, ActS2, ActM2, ActM3, ActM5, ActPe, ActFe, ActLe, ActivitySlotCount };
+using LineActivityTable = std::array<EventRecord, ActivitySlotCount>;
+
+// Owner of the clock state, the running counters and the one routine every record
+// goes through. Main thread only.
+class CaptureEngine {
+ public:
+  CaptureEngine(const Clock& clock, LiveViewBuffer& liveView);
+
+  void setRecordSink(RecordSink* sink) { sink_ = sink; }
+  PendingEvent& pending() { return pending_; }
+  const PendingEvent& pending() const { return pending_; }
+
+  // Start-up probe: false when the system has no high-resolution counter.
+  bool probeCounter() const { return frequency_ != 0; }
+
+  // Completes the pending event into a record and writes it: 0 on success, 2 when the write failed.
+  int WriteEventRecord(uint16_t burstIndex, bool reset);
+  // Writes one mark record (action 0 start, 1 stop, 2 detected) and clears the mark fields again.
+  int RecordTriggerMark(int action, int triggerType, int triggerNumber);
+  // Writes a system mark (mark type 99) with the pending values as they stand.
+  int writeSystemMark(uint8_t markCode, bool reset = false);
+
+  void ResetRecordingStatistics();
+  enum class RestoreFrom { FirstRecord, LastRecord };
+  void RestoreCountersFromRecord(const EventRecord& record, RestoreFrom which);
+  void InitLineActivity();
+  void UpdateCharacterTime(const LineSettings& comA);
+
+  // Stamps from here on count from the last record written (after a new file's user start mark).
+  void reanchorOnLastRecord();
+  void setTimeBaseNow() { timeBase_ = clock_.now(); }
+  void setPreviousRecord(const EventRecord& record) { previous_ = record; }
+
+  const EventRecord& previousRecord() const { return previous_; }
+  const EventRecord& lastBuilt() const { return record_; }
+  const LineActivityTable& lineActivity() const { return activity_; }
+  int64_t counter(CounterIndex i) const { return counters_[i]; }
+  uint64_t minimumSpacing() const { return minSpacing_; }
+  int32_t charactersPerSecond() const { return charsPerSecond_; }
+  uint64_t frequency() const { return frequency_; }
+  double timeBase() const { return timeBase_; }
+  double lastWrittenTime() const { return lastWritten_; }
+  double loadStartTime() const { return loadStart_; }
+  // Records written without failure, and failed writes, since the program started.
+  uint64_t writtenCount() const { return written_; }
+  uint64_t failedCount() const { return failed_; }
+
+ private:
+  void updateLineActivity(const EventRecord& r);
+  void computeStatistics(EventRecord& r);
+
+  const Clock& clock_;
+  LiveViewBuffer& liveView_;
+  RecordSink* sink_ = nullptr;
+  PendingEvent pending_;
+
+  uint64_t frequency_;
+  uint64_t firstReading_ = 0;
+  uint64_t lastReading_ = 0;
+  int64_t lastDelta_ = 0;
+  uint64_t minSpacing_ = 1;
+  double timeBase_ = 0;
+  double lastWritten_ = 0;
+  int32_t charsPerSecond_ = 480;
+  double loadStart_ = 0;
+
+  int64_t counters_[CounterCount] = {};
+  EventRecord record_;    // reused for every event; its peak byte carries over
+  EventRecord previous_;  // the last record written successfully
+  LineActivityTable activity_;
+  uint64_t written_ = 0;
+  uint64_t failed_ = 0;
+};

@@ -1,0 +1,19 @@
+# Warnings as errors on our own code, and the optional sanitizer build.
+function(vorlog_target_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+  if(VORLOG_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# A core library of one subsystem: every .cpp directly in its folder (ui/ sub-folders excluded).
+function(vorlog_core_library name folder)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.h)
+  add_library(${name} STATIC ${_src})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  vorlog_target_options(${name})
+  if(VORLOG_SANITIZE)
+    target_link_options(${name} INTERFACE -fsanitize=address,undefined)
+  endif()
+endfunction()
