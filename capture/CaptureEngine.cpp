@@ -64,7 +64,7 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
   r.d2Byte = pending_.d2Byte;
   r.d1Flag = pending_.d1Flag;
   r.d2Flag = pending_.d2Flag;
-  std::memcpy(r.signals, pending_.signals, sizeof r.signals);
+  std::memcpy(r.signalBytes, pending_.signalBytes, sizeof r.signalBytes);
   std::memcpy(r.errors, pending_.errors, sizeof r.errors);
   r.markCode = pending_.markCode;
   r.markType = pending_.markType;
@@ -90,8 +90,8 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
 void CaptureEngine::updateLineActivity(const EventRecord& r) {
   for (int s = 0; s < SignalCount; ++s) {
     EventRecord& slot = activity_[kSignalSlot[s]];
-    if (r.signals[s] == 1 || slot.signals[s] != 0) {
-      slot.signals[s] = r.signals[s];
+    if (r.signalBytes[s] == 1 || slot.signalBytes[s] != 0) {
+      slot.signalBytes[s] = r.signalBytes[s];
       slot.timeStamp = r.timeStamp;
     }
   }
@@ -187,7 +187,7 @@ void CaptureEngine::InitLineActivity() {
   activity_[ActD1].d1Flag = pending_.d1Flag;
   activity_[ActD2].d2Byte = pending_.d2Byte;
   activity_[ActD2].d2Flag = pending_.d2Flag;
-  for (int s = 0; s < SignalCount; ++s) activity_[kSignalSlot[s]].signals[s] = pending_.signals[s];
+  for (int s = 0; s < SignalCount; ++s) activity_[kSignalSlot[s]].signalBytes[s] = pending_.signalBytes[s];
   for (ActivitySlot slot : {ActPe, ActFe, ActLe})
     std::memcpy(activity_[slot].errors, pending_.errors, sizeof pending_.errors);
 }

@@ -10,7 +10,7 @@
 // The values the next record is built from.
 struct PendingEvent {
   uint8_t d1Byte = 0, d2Byte = 0, d1Flag = 0, d2Flag = 0;
-  uint8_t signals[SignalCount] = {};
+  uint8_t signalBytes[SignalCount] = {};
   uint8_t errors[ErrorCount] = {};
   uint8_t markCode = 0, markType = 0, triggerNumber = 0;
 

@@ -35,7 +35,7 @@ struct EventRecord {
   uint8_t d2Byte;
   uint8_t d1Flag;
   uint8_t d2Flag;
-  uint8_t signals[SignalCount];
+  uint8_t signalBytes[SignalCount];
   uint8_t errors[ErrorCount];
   int64_t counters[CounterCount];
   uint8_t lineLoad;
@@ -53,7 +53,7 @@ constexpr std::size_t kRecordSize = 80;
 static_assert(sizeof(EventRecord) == kRecordSize);
 static_assert(offsetof(EventRecord, timeStamp) == 8);
 static_assert(offsetof(EventRecord, d1Byte) == 16);
-static_assert(offsetof(EventRecord, signals) == 20);
+static_assert(offsetof(EventRecord, signalBytes) == 20);
 static_assert(offsetof(EventRecord, errors) == 26);
 static_assert(offsetof(EventRecord, counters) == 32);
 static_assert(offsetof(EventRecord, lineLoad) == 72);

@@ -1,2 +1,78 @@
 #!/usr/bin/env bash
-echo "1 passed, 0 failed"
+# Drives vorlog-cli as a user would: records the simulated link, examines the file,
+# and feeds it bad input. Prints "N passed, M failed" and fails when anything failed.
+set -u
+CLI=${VORLOG_CLI:?path to vorlog-cli}
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export VORLOG_USER_PATH="$WORK/user"
+pass=0 fail=0
+ok() { pass=$((pass + 1)); }
+bad() { fail=$((fail + 1)); echo "FAILED: $*"; }
+expect_rc() {  # expected-rc description command...
+  local want=$1 what=$2; shift 2
+  "$@" >"$WORK/out" 2>"$WORK/err"; local rc=$?
+  if [ "$rc" -eq "$want" ]; then ok; else bad "$what (rc $rc, wanted $want)"; cat "$WORK/err"; fi
+}
+contains() { grep -q -- "$2" "$1" && ok || { bad "$3: no '$2' in $(basename "$1")"; cat "$1"; }; }
+
+# A short recording of the built-in exchange.
+expect_rc 0 "record the simulated link" "$CLI" record "$WORK/a.vrd" --simulate --duration 3 --quiet
+contains "$WORK/out" "records written" "record summary"
+expect_rc 0 "info" "$CLI" info "$WORK/a.vrd"
+contains "$WORK/out" "E_0.user start" "info lists the start mark"
+contains "$WORK/out" "E_0.user stop" "info lists the stop mark"
+expect_rc 0 "info --json" "$CLI" info "$WORK/a.vrd" --json
+contains "$WORK/out" '"records"' "json output"
+d1=$(sed -n 's/.*"D1": \([0-9]*\).*/\1/p' "$WORK/out")
+[ "${d1:-0}" -gt 0 ] && ok || bad "the exchange put bytes on D1"
+expect_rc 0 "dump" "$CLI" dump "$WORK/a.vrd" --from 0 --count 5
+[ "$(wc -l <"$WORK/out")" -eq 5 ] && ok || bad "dump --count 5 prints 5 lines"
+
+# An existing recording is neither replaced nor extended without being told.
+expect_rc 2 "existing file needs --append or --replace" "$CLI" record "$WORK/a.vrd" --simulate --duration 1
+expect_rc 0 "append" "$CLI" record "$WORK/a.vrd" --simulate --duration 1 --quiet --append
+"$CLI" info "$WORK/a.vrd" >"$WORK/info"
+contains "$WORK/info" "E_0.appended" "the appended mark"
+
+# --events stops the recording, Ctrl-C stops it cleanly with the stop mark.
+expect_rc 0 "events limit" "$CLI" record "$WORK/b.vrd" --simulate=stress --baud 115200 --events 500 --quiet
+n=$("$CLI" info "$WORK/b.vrd" --json | sed -n 's/.*"records": \([0-9]*\).*/\1/p')
+[ "${n:-0}" -ge 500 ] && [ "${n:-0}" -lt 2000 ] && ok || bad "--events 500 wrote $n records"
+"$CLI" record "$WORK/c.vrd" --simulate --quiet >"$WORK/out" 2>&1 &
+pid=$!
+sleep 1.5
+kill -INT $pid
+wait $pid && ok || bad "SIGINT ends the recording with status 0"
+"$CLI" dump "$WORK/c.vrd" | tail -n 1 >"$WORK/last"
+contains "$WORK/last" "E_0.user stop" "SIGINT leaves the stop mark last"
+
+# Bad input: a clear message and a non-zero status, never a silent loss.
+expect_rc 2 "no such scenario" "$CLI" record "$WORK/d.vrd" --simulate="$WORK/none.txt"
+printf 'rate 9600\nd1 "ok"\nfrobnicate 12\n' >"$WORK/bad.scn"
+expect_rc 2 "scenario syntax error" "$CLI" record "$WORK/d.vrd" --simulate="$WORK/bad.scn"
+contains "$WORK/err" "bad.scn:3" "the message names file and line"
+expect_rc 2 "device that does not exist" "$CLI" record "$WORK/d.vrd" --port-a /dev/does-not-exist --port-b /dev/nor-this
+contains "$WORK/err" "no such device" "names the missing device"
+expect_rc 1 "a device that is no serial port" "$CLI" record "$WORK/d.vrd" --port-a /dev/null --port-b /dev/zero
+contains "$WORK/err" "COM A port cannot be initialized" "the port message"
+expect_rc 1 "record file is a folder" "$CLI" record "$WORK" --simulate --duration 1
+expect_rc 1 "record file in a missing folder" "$CLI" record "$WORK/no/such/x.vrd" --simulate --duration 1
+contains "$WORK/err" "Error creating record file" "create message"
+expect_rc 2 "bad baud" "$CLI" record "$WORK/d.vrd" --simulate --baud fast
+expect_rc 2 "bad parity" "$CLI" record "$WORK/d.vrd" --simulate --parity Q
+expect_rc 2 "same port twice" "$CLI" record "$WORK/d.vrd" --simulate --port-a 1 --port-b COM1
+( ulimit -f 20; "$CLI" record "$WORK/full.vrd" --simulate=stress --baud 921600 --duration 2 --quiet ) >"$WORK/out" 2>"$WORK/err"
+[ $? -eq 1 ] && ok || bad "a full disk ends the recording with status 1"
+contains "$WORK/err" "Error writing record file" "write failure message"
+size=$(stat -c %s "$WORK/full.vrd")
+[ $((size % 80)) -eq 0 ] && ok || bad "no partial record after a full disk ($size bytes)"
+head -c 1000 /dev/urandom >"$WORK/garbage.vrd"
+expect_rc 0 "info on garbage" "$CLI" info "$WORK/garbage.vrd"
+contains "$WORK/out" "bytes after the last whole record" "trailing bytes noted"
+expect_rc 1 "info on a folder" "$CLI" info "$WORK"
+expect_rc 0 "ports --simulate" "$CLI" ports --simulate
+contains "$WORK/out" "SIM-A" "simulated ports offered"
+
+echo "$pass passed, $fail failed"
+[ "$fail" -eq 0 ]

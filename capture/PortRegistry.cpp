@@ -1,0 +1,161 @@
+#include "capture/PortRegistry.h"
+
+#include <SimpleIni.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+#include "capture/SimulatedLink.h"
+#include "capture/TermiosDevice.h"
+
+namespace {
+
+const char* const kSection = "Ports";
+
+QList<PortInfo> systemDevices() {
+  QList<PortInfo> list;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    QString desc = info.description();
+    if (!info.manufacturer().isEmpty()) desc += (desc.isEmpty() ? "" : ", ") + info.manufacturer();
+    list.push_back({0, info.systemLocation(), desc});
+  }
+  return list;
+}
+
+QString canonical(const QString& path) {
+  const QString c = QFileInfo(path).canonicalFilePath();
+  return c.isEmpty() ? path : c;
+}
+
+}  // namespace
+
+PortRegistry::PortRegistry(QString iniPath) : iniPath_(std::move(iniPath)), enumerator_(systemDevices) {}
+
+void PortRegistry::useSimulation(SimulatedLink* link) {
+  link_ = link;
+  ports_ = {{1, QStringLiteral("SIM-A"), QStringLiteral("simulated link, DCE side (line D2, DSR/CTS/DCD/RI)")},
+            {2, QStringLiteral("SIM-B"), QStringLiteral("simulated link, DTE side (line D1, DTR/RTS)")}};
+}
+
+QStringList PortRegistry::consoleDevices() const {
+  QStringList result{QStringLiteral("/dev/console")};
+  QFile f(consoleFile_);
+  if (f.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& name : f.read(4096).simplified().split(' '))
+      if (!name.isEmpty() && !name.contains('/')) result << QStringLiteral("/dev/") + QString::fromLatin1(name);
+  }
+  return result;
+}
+
+bool PortRegistry::isConsole(const QString& path) const {
+  const QString c = canonical(path);
+  for (const QString& console : consoleDevices())
+    if (c == canonical(console) || path == console) return true;
+  return false;
+}
+
+bool PortRegistry::scan(QString* error) {
+  if (link_) return true;
+  ports_.clear();
+  CSimpleIniA ini;
+  ini.SetUnicode(true);
+  ini.LoadFile(iniPath_.toLocal8Bit().constData());  // a missing or unreadable file means no numbers yet
+  CSimpleIniA::TNamesDepend keys;
+  ini.GetAllKeys(kSection, keys);
+  for (const auto& key : keys) {
+    const QString k = QString::fromUtf8(key.pItem);
+    if (!k.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) continue;
+    bool ok = false;
+    const int n = k.mid(3).toInt(&ok);
+    const QString path = QString::fromUtf8(ini.GetValue(kSection, key.pItem, "")).trimmed();
+    if (!ok || n < 1 || n > kMaxCom || path.isEmpty() || pathFor(n).size() || isConsole(path)) continue;
+    if (std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return p.path == path; })) continue;
+    ports_.push_back({n, path, QString()});
+  }
+  bool added = false;
+  for (const PortInfo& found : enumerator_()) {
+    if (isConsole(found.path)) continue;
+    auto it = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return p.path == found.path; });
+    if (it != ports_.end()) {
+      it->description = found.description;
+      continue;
+    }
+    const int n = firstFreeNumber();
+    if (n == 0) break;
+    ports_.push_back({n, found.path, found.description});
+    added = true;
+  }
+  std::sort(ports_.begin(), ports_.end(), [](const PortInfo& a, const PortInfo& b) { return a.comNumber < b.comNumber; });
+  return !added || save(error);
+}
+
+int PortRegistry::firstFreeNumber() const {
+  for (int n = 1; n <= kMaxCom; ++n)
+    if (pathFor(n).isEmpty()) return n;
+  return 0;
+}
+
+QString PortRegistry::pathFor(int comNumber) const {
+  for (const PortInfo& p : ports_)
+    if (p.comNumber == comNumber) return p.path;
+  return QString();
+}
+
+int PortRegistry::numberFor(const QString& path, QString* error) {
+  for (const PortInfo& p : ports_)
+    if (p.path == path) return p.comNumber;
+  if (link_ || isConsole(path)) {
+    if (error) *error = QStringLiteral("%1 is not offered as a port").arg(path);
+    return 0;
+  }
+  // Only devices that are there get a number to keep.
+  if (!QFileInfo::exists(path)) {
+    if (error) *error = QStringLiteral("%1: no such device").arg(path);
+    return 0;
+  }
+  const int n = firstFreeNumber();
+  if (n == 0) {
+    if (error) *error = QStringLiteral("all COM numbers 1 to %1 are taken").arg(kMaxCom);
+    return 0;
+  }
+  ports_.push_back({n, path, QString()});
+  std::sort(ports_.begin(), ports_.end(), [](const PortInfo& a, const PortInfo& b) { return a.comNumber < b.comNumber; });
+  save(nullptr);  // the number still serves this run when it cannot be kept
+  return n;
+}
+
+bool PortRegistry::save(QString* error) const {
+  CSimpleIniA ini;
+  ini.SetUnicode(true);
+  const QByteArray file = iniPath_.toLocal8Bit();
+  ini.LoadFile(file.constData());
+  ini.Delete(kSection, nullptr);
+  for (const PortInfo& p : ports_)
+    ini.SetValue(kSection, QStringLiteral("COM%1").arg(p.comNumber).toUtf8().constData(), p.path.toUtf8().constData());
+  if (ini.SaveFile(file.constData()) < 0) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(iniPath_);
+    return false;
+  }
+  return true;
+}
+
+bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
+  const QString path = pathFor(comNumber);
+  if (path.isEmpty()) {
+    if (why) *why = QStringLiteral("COM%1 is not assigned to a device").arg(comNumber);
+    return false;
+  }
+  if (link_) return true;
+  if (isConsole(path)) return false;
+  return probeSerialDevice(path, why);
+}
+
+std::unique_ptr<PortDevice> PortRegistry::createDevice(int comNumber) const {
+  const QString path = pathFor(comNumber);
+  if (path.isEmpty()) return nullptr;
+  if (link_) return link_->createDevice(comNumber == 1 ? SimulatedLink::End::A : SimulatedLink::End::B);
+  if (isConsole(path)) return nullptr;
+  return std::make_unique<TermiosDevice>(path);
+}

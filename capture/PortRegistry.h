@@ -1,0 +1,59 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "capture/PortDevice.h"
+
+class SimulatedLink;
+
+struct PortInfo {
+  int comNumber = 0;
+  QString path;
+  QString description;
+};
+
+// Gives every serial device a COM number that stays the same across runs, kept in
+// the configuration's [Ports] section (COM3=/dev/ttyUSB0). The system console is never offered.
+class PortRegistry {
+ public:
+  static constexpr int kMaxCom = 49;
+  using Enumerator = std::function<QList<PortInfo>()>;  // path and description of discovered devices
+
+  explicit PortRegistry(QString iniPath);
+
+  // Offers only the simulated link, as COM1 (SIM-A) and COM2 (SIM-B); nothing is saved.
+  void useSimulation(SimulatedLink* link);
+  bool simulated() const { return link_ != nullptr; }
+  // For tests: where devices and the console list come from.
+  void setEnumerator(Enumerator e) { enumerator_ = std::move(e); }
+  void setConsoleListFile(QString path) { consoleFile_ = std::move(path); }
+
+  // Discovers devices, numbers new ones and saves the numbering. False when the
+  // numbering could not be saved (the ports are usable all the same).
+  bool scan(QString* error = nullptr);
+  QList<PortInfo> ports() const { return ports_; }
+
+  QString pathFor(int comNumber) const;
+  // The COM number of a device path, numbering (and saving) it when it is new; 0 when refused.
+  int numberFor(const QString& path, QString* error = nullptr);
+
+  bool IsPortAvailable(int comNumber, QString* why = nullptr) const;
+  std::unique_ptr<PortDevice> createDevice(int comNumber) const;
+
+  // Devices that serve as the system console, as /dev paths.
+  QStringList consoleDevices() const;
+
+ private:
+  bool isConsole(const QString& path) const;
+  bool save(QString* error) const;
+  int firstFreeNumber() const;
+
+  QString iniPath_;
+  QString consoleFile_ = QStringLiteral("/sys/class/tty/console/active");
+  Enumerator enumerator_;
+  SimulatedLink* link_ = nullptr;
+  QList<PortInfo> ports_;  // by COM number
+};

@@ -1,0 +1,7 @@
+#pragma once
+#include <QStringList>
+
+int runPorts(const QStringList& args);
+int runRecord(const QStringList& args);
+int runInfo(const QStringList& args);
+int runDump(const QStringList& args);

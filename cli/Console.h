@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+
+#include "settings/MessageSink.h"
+
+// Messages on the terminal: reports go to standard error in the current language.
+// A question takes its safe answer, since nobody is asked in batch use.
+class ConsoleMessages : public MessageSink {
+ public:
+  void reportError(int titleText, int messageText, const QString& extra, const char* sourceFile,
+                   int sourceLine) override;
+  int showMessage(int titleText, int messageText, MessageKind kind, ButtonSet buttons) override;
+  int errorCount() const { return errors_; }
+  // When set, warnings are not printed (the caller explains the situation itself).
+  void setQuietWarnings(bool quiet) { quietWarnings_ = quiet; }
+
+ private:
+  int errors_ = 0;
+  bool quietWarnings_ = false;
+};
+
+void printErr(const QString& text);
+void printOut(const QString& text);

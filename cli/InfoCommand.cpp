@@ -1,0 +1,175 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "capture/EventRecord.h"
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "recording/RecordText.h"
+
+namespace {
+
+// Streams every whole record of a file through a visitor; trailing bytes are counted, not read as a record.
+struct Scan {
+  int64_t records = 0;
+  int64_t trailingBytes = 0;
+  QString error;
+};
+
+Scan scanRecords(const QString& path, int64_t from, const std::function<bool(int64_t, const EventRecord&)>& visit) {
+  Scan scan;
+  const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    scan.error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("not a regular file");
+    if (fd >= 0) ::close(fd);
+    return scan;
+  }
+  scan.records = st.st_size / int64_t(kRecordSize);
+  scan.trailingBytes = st.st_size % int64_t(kRecordSize);
+  constexpr int64_t kChunk = 8192;  // records per read: 640 KiB
+  std::vector<EventRecord> buf(kChunk);
+  for (int64_t i = std::max<int64_t>(from, 0); i < scan.records;) {
+    const int64_t want = std::min(kChunk, scan.records - i);
+    const ssize_t got = ::pread(fd, buf.data(), size_t(want) * kRecordSize, i * int64_t(kRecordSize));
+    if (got <= 0) {
+      scan.error = QStringLiteral("read failed at record %1").arg(i);
+      break;
+    }
+    const int64_t n = got / int64_t(kRecordSize);
+    for (int64_t k = 0; k < n; ++k)
+      if (!visit(i + k, buf[size_t(k)])) {
+        ::close(fd);
+        return scan;
+      }
+    i += n;
+    if (n == 0) break;
+  }
+  ::close(fd);
+  return scan;
+}
+
+QString signalText(const EventRecord& r) {
+  static const char* kNames[SignalCount] = {"DTR", "DSR", "RTS", "CTS", "DCD", "RNG"};
+  QStringList on;
+  for (int i = 0; i < SignalCount; ++i)
+    if (r.signalBytes[i]) on << QLatin1String(kNames[i]);
+  return on.join(QLatin1Char(','));
+}
+
+QString errorText(const EventRecord& r) {
+  static const char* kNames[ErrorCount] = {"PE1", "FE1", "LE1", "PE2", "FE2", "LE2"};
+  QStringList on;
+  for (int i = 0; i < ErrorCount; ++i)
+    if (r.errors[i]) on << QLatin1String(kNames[i]);
+  return on.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+int runInfo(const QStringList& in) {
+  const Args a = Args::parse(in, {}, {"json"});
+  if (!a.error.isEmpty() || a.positional.size() != 1) {
+    printErr(a.error.isEmpty() ? QStringLiteral("vorlog-cli info: give one record file\n") : a.error + "\n");
+    return 2;
+  }
+  const QString path = a.positional[0];
+  EventRecord first = zeroRecord(), last = zeroRecord();
+  QJsonArray marks;
+  QStringList markLines;
+  int64_t misnumbered = 0;
+  const Scan scan = scanRecords(path, 0, [&](int64_t i, const EventRecord& r) {
+    if (i == 0) first = r;
+    last = r;
+    if (r.eventNumber != uint32_t(i)) ++misnumbered;
+    const QString label = markLabel(r);
+    if (!label.isEmpty()) {
+      marks.append(QJsonObject{{"event", double(i)}, {"label", label}, {"time", formatOleDate(r.timeStamp)}});
+      markLines << QStringLiteral("  %1  %2  %3").arg(i, 10).arg(formatOleDate(r.timeStamp), label);
+    }
+    return true;
+  });
+  if (!scan.error.isEmpty()) {
+    printErr(QStringLiteral("vorlog-cli: %1: %2\n").arg(path, scan.error));
+    return 1;
+  }
+  static const char* kCounterNames[CounterCount] = {"D1", "D2", "PE", "FE", "LE"};
+  if (a.has("json")) {
+    QJsonObject counters;
+    for (int i = 0; i < CounterCount; ++i) counters[QLatin1String(kCounterNames[i])] = double(last.counters[i]);
+    QJsonObject o{{"file", path},
+                  {"records", double(scan.records)},
+                  {"trailingBytes", double(scan.trailingBytes)},
+                  {"misnumbered", double(misnumbered)},
+                  {"first", scan.records ? formatOleDate(first.timeStamp) : QString()},
+                  {"last", scan.records ? formatOleDate(last.timeStamp) : QString()},
+                  {"counters", counters},
+                  {"marks", marks}};
+    printOut(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    return 0;
+  }
+  QString out = QStringLiteral("file     %1\nrecords  %2\n").arg(path).arg(scan.records);
+  if (scan.records) {
+    out += QStringLiteral("first    %1\nlast     %2\n").arg(formatOleDate(first.timeStamp), formatOleDate(last.timeStamp));
+    out += QStringLiteral("counters");
+    for (int i = 0; i < CounterCount; ++i) out += QStringLiteral("  %1 %2").arg(kCounterNames[i]).arg(last.counters[i]);
+    out += QStringLiteral("\nline     load %1 %  peak %2 %  quality %3 %\n")
+               .arg(last.lineLoad)
+               .arg(last.peakLoad)
+               .arg(last.lineQuality);
+  }
+  if (scan.trailingBytes)
+    out += QStringLiteral("note     %1 bytes after the last whole record (an interrupted write) are ignored\n")
+               .arg(scan.trailingBytes);
+  if (misnumbered) out += QStringLiteral("note     %1 records hold a number other than their place\n").arg(misnumbered);
+  out += QStringLiteral("marks    %1\n").arg(markLines.size());
+  if (!markLines.isEmpty()) out += markLines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+  printOut(out);
+  return 0;
+}
+
+int runDump(const QStringList& in) {
+  const Args a = Args::parse(in, {"from", "count"}, {});
+  if (!a.error.isEmpty() || a.positional.size() != 1) {
+    printErr(a.error.isEmpty() ? QStringLiteral("vorlog-cli dump: give one record file\n") : a.error + "\n");
+    return 2;
+  }
+  bool ok = true;
+  const int64_t from = a.has("from") ? a.value("from").toLongLong(&ok) : 0;
+  if (!ok || from < 0) return printErr(QStringLiteral("vorlog-cli dump: --from takes a record number\n")), 2;
+  const int64_t count = a.has("count") ? a.value("count").toLongLong(&ok) : INT64_MAX;
+  if (!ok || count < 0) return printErr(QStringLiteral("vorlog-cli dump: --count takes a number\n")), 2;
+  int64_t shown = 0;
+  QString out;
+  auto hexOrDash = [](uint8_t flag, uint8_t b) {
+    return flag ? QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper() : QStringLiteral("--");
+  };
+  const Scan scan = scanRecords(a.positional[0], from, [&](int64_t i, const EventRecord& r) {
+    if (shown++ >= count) return false;
+    out += QStringLiteral("%1  %2  D1 %3  D2 %4  %5 %6 %7\n")
+               .arg(i, 8)
+               .arg(formatOleDate(r.timeStamp), hexOrDash(r.d1Flag, r.d1Byte), hexOrDash(r.d2Flag, r.d2Byte))
+               .arg(signalText(r), -27)
+               .arg(errorText(r), markLabel(r));
+    if (out.size() > 65536) {
+      printOut(out);
+      out.clear();
+    }
+    return true;
+  });
+  printOut(out);
+  if (!scan.error.isEmpty()) {
+    printErr(QStringLiteral("vorlog-cli: %1: %2\n").arg(a.positional[0], scan.error));
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,231 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <memory>
+
+#include "capture/SimulatedLink.h"
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "recording/CaptureSession.h"
+#include "settings/Texts.h"
+#include "settings/UserPath.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+  const char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+// The window side of the recorder, on a terminal: only the status texts matter.
+class CliUi : public RecorderUi {};
+
+// "3", "COM3" or a device path; 0 and a message when it names nothing.
+int resolvePort(const QString& text, PortRegistry& registry, QString* error) {
+  QString t = text.trimmed();
+  if (t.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) t = t.mid(3);
+  bool ok = false;
+  const int n = t.toInt(&ok);
+  if (ok) {
+    if (n < 1 || n > PortRegistry::kMaxCom) *error = QStringLiteral("COM numbers run from 1 to %1").arg(PortRegistry::kMaxCom);
+    return ok && n >= 1 && n <= PortRegistry::kMaxCom ? n : 0;
+  }
+  return registry.numberFor(text, error);
+}
+
+struct Limits {
+  double duration = 0;
+  qint64 events = 0;
+};
+
+}  // namespace
+
+int runRecord(const QStringList& in) {
+  const Args a = Args::parse(in, {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events"},
+                             {"simulate=", "append", "replace", "quiet"});
+  auto usage = [](const QString& why) {
+    printErr(QStringLiteral("vorlog-cli record: %1\n").arg(why));
+    return 2;
+  };
+  if (!a.error.isEmpty()) return usage(a.error);
+  if (a.positional.size() != 1) return usage(QStringLiteral("give exactly one record file (OUT.vrd)"));
+  if (a.has("append") && a.has("replace")) return usage(QStringLiteral("--append and --replace exclude each other"));
+
+  bool ok = true;
+  const int baud = a.has("baud") ? a.value("baud").toInt(&ok) : 9600;
+  if (!ok || baud <= 0) return usage(QStringLiteral("--baud takes a positive whole number"));
+  const int dataBits = a.has("data-bits") ? a.value("data-bits").toInt(&ok) : 8;
+  if (!ok || dataBits < 5 || dataBits > 8) return usage(QStringLiteral("--data-bits takes 5, 6, 7 or 8"));
+  const QString parity = a.has("parity") ? a.value("parity").toUpper() : QStringLiteral("N");
+  if (!QStringList{"N", "E", "O", "M", "S"}.contains(parity)) return usage(QStringLiteral("--parity takes N, E, O, M or S"));
+  const QString stop = a.has("stop-bits") ? a.value("stop-bits") : QStringLiteral("1");
+  if (!QStringList{"1", "1.5", "2"}.contains(stop)) return usage(QStringLiteral("--stop-bits takes 1, 1.5 or 2"));
+  Limits limits;
+  if (a.has("duration")) {
+    limits.duration = a.value("duration").toDouble(&ok);
+    if (!ok || limits.duration <= 0) return usage(QStringLiteral("--duration takes a positive number of seconds"));
+  }
+  if (a.has("events")) {
+    limits.events = a.value("events").toLongLong(&ok);
+    if (!ok || limits.events <= 0) return usage(QStringLiteral("--events takes a positive whole number"));
+  }
+
+  if (!ensureUserPath()) printErr(QStringLiteral("vorlog-cli: cannot create the user folder %1\n").arg(userPath()));
+
+  MonotonicClock clock;
+  ConsoleMessages messages;
+  CliUi ui;
+  std::unique_ptr<SimulatedLink> link;
+  if (a.has("simulate")) {
+    link = std::make_unique<SimulatedLink>(clock);
+    const QString scenario = a.value("simulate");
+    QString error;
+    if (scenario.isEmpty()) link->useDefaultScenario();
+    else if (scenario == QLatin1String("stress")) link->useStress(baud, 0, 1);
+    else if (!link->loadScenarioFile(scenario, &error)) {
+      printErr(QStringLiteral("vorlog-cli: %1\n").arg(error));
+      return 2;
+    }
+    link->setRealTime(true);
+  }
+
+  CaptureSession s(clock, messages, ui, userPath(), link.get());
+  QString error;
+  if (!s.registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: note: %1; port numbers are not kept\n").arg(error));
+  int comA = link ? 1 : 0, comB = link ? 2 : 0;
+  if (a.has("port-a") && !(comA = resolvePort(a.value("port-a"), s.registry, &error))) return usage(error);
+  if (a.has("port-b") && !(comB = resolvePort(a.value("port-b"), s.registry, &error))) return usage(error);
+  if (comA && comA == comB) return usage(QStringLiteral("port A and port B must be two different ports"));
+
+  s.ports.BuildPortLists(s.registry, PortValueLists::defaults());
+  for (auto [com, isA] : {std::pair{comA, true}, std::pair{comB, false}}) {
+    if (!com) continue;
+    if (!(isA ? s.ports.selectComA(com) : s.ports.selectComB(com))) {
+      QString why;
+      s.registry.IsPortAvailable(com, &why);
+      VORLOG_REPORT(messages, 2000, isA ? 2010 : 2011, QStringLiteral("\n\nCOM%1\n%2").arg(com).arg(why));
+      return 1;
+    }
+  }
+  // Without explicit ports the first two offered serve, A on the first.
+  if (!comA && !comB && s.ports.portListA.size() >= 2) s.ports.indexB = 1;
+  else if (!comA && comB) s.ports.indexA = s.ports.indexB == 0 ? 1 : 0;
+  else if (comA && !comB) s.ports.indexB = s.ports.indexA == 0 ? 1 : 0;
+  s.ports.baudRates.select(QString::number(baud));
+  s.ports.dataBits.select(QString::number(dataBits));
+  s.ports.parities.select(parity);
+  s.ports.stopBits.select(stop);
+  s.ports.InitInterface();
+
+  s.file.setName(a.positional[0]);
+  {
+    RecordFile probe(messages);
+    probe.setName(s.file.name());
+    probe.qualifyName(userPath());
+    if (!probe.isRegularOrAbsent()) {
+      VORLOG_REPORT(messages, 3000, 3001, QStringLiteral("\n\n%1\nnot a regular file").arg(probe.name()));
+      return 1;
+    }
+    if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
+        !a.has("replace"))
+      return usage(QStringLiteral("%1 holds a recording; give --append or --replace").arg(probe.name()));
+  }
+  if (a.has("replace")) s.recorder.btnRECreplaceClick();
+
+  if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+  QSocketNotifier stopNotifier(gSignalPipe[0], QSocketNotifier::Read);
+  std::signal(SIGINT, onStopSignal);
+  std::signal(SIGTERM, onStopSignal);
+
+  int exitCode = 0;
+  bool finishing = false;
+  auto finish = [&](int code) {
+    if (finishing) return;
+    finishing = true;
+    exitCode = code;
+    if (s.recorder.recordDown() || s.recorder.paused()) s.recorder.btnStopClick();
+    QCoreApplication::exit(code);
+  };
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] { finish(0); });
+  for (SerialPort* port : {&s.comA, &s.comB}) {
+    QObject::connect(port, &SerialPort::portLost, [&, port](const QString& reason) {
+      VORLOG_REPORT(messages, 2000, 2015, portExtraText(*port, reason));
+      finish(1);
+    });
+  }
+
+  const uint64_t writtenBefore = s.engine.writtenCount();
+  s.recorder.btnRecordClick();
+  if (!s.recorder.running()) return 1;
+  const uint64_t firstEvent = s.engine.writtenCount();
+  const int64_t d1Start = s.engine.counter(CntD1), d2Start = s.engine.counter(CntD2);
+  QElapsedTimer elapsed;
+  elapsed.start();
+
+  auto eventsThisRun = [&] { return qint64(s.engine.writtenCount() - firstEvent) + 1; };
+  auto check = [&] {
+    if (s.file.writeFailed()) finish(1);
+    else if (limits.events && eventsThisRun() >= limits.events) finish(0);
+  };
+  for (SerialPort* port : {&s.comA, &s.comB}) {
+    QObject::connect(port, &SerialPort::triggerAvail, check);
+    QObject::connect(port, &SerialPort::triggerStatus, check);
+  }
+  QTimer limitTimer;
+  QObject::connect(&limitTimer, &QTimer::timeout, [&] {
+    check();
+    if (limits.duration > 0 && elapsed.elapsed() >= qint64(limits.duration * 1000)) finish(0);
+  });
+  limitTimer.start(20);
+  if (link) {
+    QObject::connect(link.get(), &SimulatedLink::scenarioFinished, [&] {
+      QTimer::singleShot(50, [&] { finish(0); });
+    });
+  }
+
+  const bool showProgress = !a.has("quiet") && ::isatty(STDERR_FILENO);
+  auto progressLine = [&] {
+    const EventRecord& r = s.engine.lastBuilt();
+    return QStringLiteral("\r%1 events  D1 %2 B  D2 %3 B  load %4 %  peak %5 %  errors %6/%7/%8   ")
+        .arg(eventsThisRun())
+        .arg(s.engine.counter(CntD1) - d1Start)
+        .arg(s.engine.counter(CntD2) - d2Start)
+        .arg(r.lineLoad)
+        .arg(r.peakLoad)
+        .arg(s.engine.counter(CntPe))
+        .arg(s.engine.counter(CntFe))
+        .arg(s.engine.counter(CntLe));
+  };
+  QTimer progress;
+  if (showProgress) {
+    QObject::connect(&progress, &QTimer::timeout, [&] { printErr(progressLine()); });
+    progress.start(250);
+  }
+
+  QCoreApplication::exec();
+  if (showProgress) printErr(progressLine() + QStringLiteral("\n"));
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+
+  const uint64_t written = s.engine.writtenCount() - writtenBefore;
+  printOut(QStringLiteral("%1: %2 records written (D1 %3 bytes, D2 %4 bytes, PE %5, FE %6, LE %7) in %8 s%9\n")
+               .arg(s.file.name())
+               .arg(written)
+               .arg(s.engine.counter(CntD1) - d1Start)
+               .arg(s.engine.counter(CntD2) - d2Start)
+               .arg(s.engine.counter(CntPe))
+               .arg(s.engine.counter(CntFe))
+               .arg(s.engine.counter(CntLe))
+               .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 2)
+               .arg(s.engine.failedCount() ? QStringLiteral(", %1 writes FAILED").arg(s.engine.failedCount()) : QString()));
+  if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
+  return exitCode;
+}

@@ -1,0 +1,189 @@
+#include "recording/RecordFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+#include "settings/MessageSink.h"
+
+namespace TextNo {
+constexpr int FileOperation = 3000, WriteError = 3004;
+}
+
+RecordFile::RecordFile(MessageSink& messages) : messages_(messages) { readBuffer_ = zeroRecord(); }
+
+RecordFile::~RecordFile() {
+  CloseRecordFile(Handle::Recording);
+  CloseRecordFile(Handle::View);
+}
+
+void RecordFile::noteError(int err) { lastError_ = QString::fromLocal8Bit(std::strerror(err)); }
+
+bool RecordFile::qualifyName(const QString& userPath) {
+  if (name_.contains(QLatin1Char('/'))) return false;
+  name_ = userPath + QStringLiteral("recordings/") + name_;
+  return true;
+}
+
+bool RecordFile::exists() const {
+  struct stat st {};
+  return ::stat(name_.toLocal8Bit().constData(), &st) == 0;
+}
+
+bool RecordFile::isRegularOrAbsent() const {
+  struct stat st {};
+  if (::stat(name_.toLocal8Bit().constData(), &st) != 0) return errno == ENOENT;
+  return S_ISREG(st.st_mode);
+}
+
+bool RecordFile::deleteFile() {
+  if (::unlink(name_.toLocal8Bit().constData()) == 0 || errno == ENOENT) return true;
+  noteError(errno);
+  return false;
+}
+
+int RecordFile::OpenRecordFile(Handle which) {
+  CloseRecordFile(which);
+  if (!isRegularOrAbsent()) {
+    lastError_ = QStringLiteral("not a regular file");
+    return -1;
+  }
+  // The viewers only read; a read-only recording can still be examined.
+  const int flags = (which == Handle::Recording ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  const int f = ::open(name_.toLocal8Bit().constData(), flags);
+  if (f < 0) {
+    noteError(errno);
+    return -1;
+  }
+  fdRef(which) = f;
+  if (which == Handle::Recording) {
+    writePos_ = 0;
+    writeFailed_ = false;
+  } else {
+    ShowRecordFileLine(QString());
+  }
+  return f;
+}
+
+int RecordFile::CreateRecordFile(Handle which) {
+  CloseRecordFile(which);
+  if (!isRegularOrAbsent()) {
+    lastError_ = QStringLiteral("not a regular file");
+    return -1;
+  }
+  const int f = ::open(name_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (f < 0) {
+    noteError(errno);
+    return -1;
+  }
+  ::close(f);
+  return OpenRecordFile(which);
+}
+
+void RecordFile::CloseRecordFile(Handle which) {
+  int& f = fdRef(which);
+  if (f < 0) return;
+  // One flush at the end of a recording, so that a power cut afterwards loses nothing.
+  if (which == Handle::Recording) ::fdatasync(f);
+  ::close(f);
+  f = -1;
+}
+
+int64_t RecordFile::recordingSize() const {
+  struct stat st {};
+  if (recordingFd_ < 0 || ::fstat(recordingFd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool RecordFile::seekRecording(int64_t offset) {
+  if (recordingFd_ < 0 || ::lseek(recordingFd_, offset, SEEK_SET) < 0) return false;
+  writePos_ = offset;
+  return true;
+}
+
+bool RecordFile::readRecording(EventRecord& record) {
+  if (recordingFd_ < 0) return false;
+  const ssize_t n = ::pread(recordingFd_, &record, kRecordSize, writePos_);
+  if (n != ssize_t(kRecordSize)) return false;
+  return seekRecording(writePos_ + int64_t(kRecordSize));
+}
+
+bool RecordFile::cutPartialTail() {
+  const int64_t size = recordingSize();
+  if (size < 0) return false;
+  const int64_t whole = size - size % int64_t(kRecordSize);
+  if (whole == size) return true;
+  if (::ftruncate(recordingFd_, whole) != 0) {
+    noteError(errno);
+    return false;
+  }
+  return true;
+}
+
+bool RecordFile::writeRecord(const EventRecord& record) {
+  if (recordingFd_ < 0) return false;  // nothing to write to: not a write error
+  const char* data = reinterpret_cast<const char*>(&record);
+  size_t done = 0;
+  int err = 0;
+  while (done < kRecordSize) {
+    const ssize_t n = ::write(recordingFd_, data + done, kRecordSize - done);
+    if (n > 0) {
+      done += size_t(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      err = n < 0 ? errno : ENOSPC;
+      break;
+    }
+  }
+  if (done == kRecordSize) {
+    writePos_ += int64_t(kRecordSize);
+    return true;
+  }
+  // Leave no partial record behind: later records must stay at 80 n.
+  // Where the cut fails, the next write still lands on the fragment's place.
+  if (done > 0 && ::ftruncate(recordingFd_, writePos_) != 0) err = errno;
+  ::lseek(recordingFd_, writePos_, SEEK_SET);
+  if (!writeFailed_) {
+    noteError(err);
+    VORLOG_REPORT(messages_, TextNo::FileOperation, TextNo::WriteError,
+                  QStringLiteral("\n\n") + name_ + QStringLiteral("\n") + lastError_);
+  }
+  writeFailed_ = true;
+  return false;
+}
+
+void RecordFile::ReadRecordAt(int32_t eventNumber) {
+  if (viewFd_ < 0) return;
+  previousTimeStamp_ = readBuffer_.timeStamp;
+  EventRecord got;
+  const ssize_t n =
+      eventNumber < 0 ? -1 : ::pread(viewFd_, &got, kRecordSize, int64_t(eventNumber) * int64_t(kRecordSize));
+  if (n == ssize_t(kRecordSize)) {
+    readBuffer_ = got;
+    return;
+  }
+  // Past the last record: everything but the time stamp reads as cleared.
+  const double stamp = readBuffer_.timeStamp;
+  readBuffer_ = zeroRecord();
+  readBuffer_.timeStamp = stamp;
+}
+
+int64_t RecordFile::viewRecordCount() const {
+  struct stat st {};
+  if (viewFd_ < 0 || ::fstat(viewFd_, &st) != 0) return 0;
+  return st.st_size / int64_t(kRecordSize);
+}
+
+QString RecordFile::ShowRecordFileLine(const QString& userPath) {
+  QString shown = name_;
+  if (!shown.contains(QLatin1Char('/'))) shown = userPath + QStringLiteral("recordings/") + shown;
+  struct stat st {};
+  if (::stat(shown.toLocal8Bit().constData(), &st) == 0) lastShownSize_ = st.st_size;
+  return QStringLiteral(" ") + shown + QStringLiteral("   [  ") + QString::number(lastShownSize_ / 1024) +
+         QStringLiteral(" KB ]");
+}

@@ -1,0 +1,70 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+#include "capture/CaptureEngine.h"
+#include "capture/EventRecord.h"
+
+class MessageSink;
+
+// The record file: a plain sequence of 80-byte records, record n at offset 80 n.
+// A recording handle appends while a view handle reads the same file for the viewers.
+class RecordFile : public RecordSink {
+ public:
+  enum class Handle { Recording, View };
+
+  explicit RecordFile(MessageSink& messages);
+  ~RecordFile() override;
+
+  void setName(const QString& name) { name_ = name; }
+  QString name() const { return name_; }
+  // A name without a folder lies in the user path's recordings folder; true when the name changed.
+  bool qualifyName(const QString& userPath);
+
+  // Returns the descriptor or -1.
+  int OpenRecordFile(Handle which);
+  int CreateRecordFile(Handle which);
+  void CloseRecordFile(Handle which);
+  bool isOpen(Handle which) const { return fd(which) >= 0; }
+
+  bool exists() const;
+  // False for something that is there but is no regular file (a folder, a device).
+  bool isRegularOrAbsent() const;
+  bool deleteFile();
+  // What the system said about the last failed operation.
+  QString lastError() const { return lastError_; }
+
+  // Recording handle.
+  int64_t recordingSize() const;
+  bool seekRecording(int64_t offset);
+  bool readRecording(EventRecord& record);
+  // Cuts a partial record left at the end (a crash mid-write) so appends stay aligned.
+  bool cutPartialTail();
+  bool writeRecord(const EventRecord& record) override;
+  bool writeFailed() const { return writeFailed_; }
+
+  // View handle.
+  void ReadRecordAt(int32_t eventNumber);
+  const EventRecord& readBuffer() const { return readBuffer_; }
+  double previousTimeStamp() const { return previousTimeStamp_; }
+  int64_t viewRecordCount() const;
+
+  // The caption above the grid: name with folder and the size in KB.
+  QString ShowRecordFileLine(const QString& userPath);
+
+ private:
+  int fd(Handle which) const { return which == Handle::Recording ? recordingFd_ : viewFd_; }
+  int& fdRef(Handle which) { return which == Handle::Recording ? recordingFd_ : viewFd_; }
+  void noteError(int err);
+
+  MessageSink& messages_;
+  QString name_;
+  int recordingFd_ = -1;
+  int viewFd_ = -1;
+  int64_t writePos_ = 0;
+  bool writeFailed_ = false;
+  QString lastError_;
+  EventRecord readBuffer_;
+  double previousTimeStamp_ = 0;
+  int64_t lastShownSize_ = 0;
+};

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "capture/CaptureEngine.h"
+#include "capture/PortEventHandler.h"
+#include "capture/RecordingGate.h"
+#include "capture/TriggerControl.h"
+#include "capture/ViewLock.h"
+#include "support/FakeDevice.h"
+#include "support/MemorySink.h"
+
+namespace {
+
+struct HandlerFixture : ::testing::Test {
+  ManualClock clock;
+  LiveViewBuffer live;
+  CaptureEngine engine{clock, live};
+  MemorySink sink;
+  FakePort a{"ComA"}, b{"ComB"};
+  RecordingGate gate;
+  ViewLock lock;
+  NoTriggers triggers;
+  std::optional<PortEventHandler> handler;
+
+  void SetUp() override {
+    engine.setRecordSink(&sink);
+    ASSERT_TRUE(a.port.SetOpen(true));
+    ASSERT_TRUE(b.port.SetOpen(true));
+    gate.recordingSwitch = true;
+  }
+  PortEventHandler& h() {
+    if (!handler) handler.emplace(engine, a.port, b.port, gate, lock, triggers);
+    return *handler;
+  }
+};
+
+TEST_F(HandlerFixture, OneCharacterOfEachLinePerRecord) {
+  b.receive("12345");  // before the handler listens: the characters wait in the ports
+  a.receive("ab");
+  h().ComBTriggerAvail(5);
+  ASSERT_EQ(sink.records.size(), 5u);
+  EXPECT_EQ(sink.records[0].d1Byte, '1');
+  EXPECT_EQ(sink.records[0].d2Byte, 'a');
+  EXPECT_EQ(sink.records[1].d2Flag, 1);
+  for (int i = 2; i < 5; ++i) {
+    EXPECT_EQ(sink.records[i].d1Byte, '1' + i);
+    EXPECT_EQ(sink.records[i].d2Flag, 0) << i;
+  }
+  h().ComATriggerAvail(3);  // nothing ready: nothing written
+  EXPECT_EQ(sink.records.size(), 5u);
+}
+
+TEST_F(HandlerFixture, ClosedGateConsumesWithoutRecording) {
+  h();
+  gate.recordingSwitch = false;
+  b.receive("lost");
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_FALSE(b.port.CharReady());
+  // The gate also stays shut while a start group is armed.
+  gate.recordingSwitch = gate.waiting = gate.startArmed = true;
+  a.receive("x");
+  EXPECT_TRUE(sink.records.empty());
+  gate.stopArmed = true;
+  a.receive("y");
+  EXPECT_EQ(sink.records.size(), 1u);
+}
+
+TEST_F(HandlerFixture, DrainBeforeTriggerStopIgnoresTheGate) {
+  b.receive("abc");
+  a.receive("x");
+  h();
+  gate.recordingSwitch = false;
+  h().ComReadAllPendingData();
+  ASSERT_EQ(sink.records.size(), 3u);
+  EXPECT_EQ(sink.records[0].d2Byte, 'x');
+  EXPECT_EQ(sink.records[2].d1Byte, 'c');
+}
+
+TEST_F(HandlerFixture, RemainingDataIsReadFromTheSystemThroughTheGate) {
+  h();
+  b.state->pendingInKernel = "tail";
+  h().readRemainingData();
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_EQ(sink.records[3].d1Byte, 'l');
+  gate.recordingSwitch = false;
+  a.state->pendingInKernel = "zz";
+  h().readRemainingData();
+  EXPECT_EQ(sink.records.size(), 4u);
+  EXPECT_FALSE(a.port.CharReady());
+}
+
+TEST_F(HandlerFixture, StatusChangeRecordsAllSixLinesAndRearms) {
+  h().ArmPortStatusTriggers();
+  a.setModem(ModemBit::Dsr | ModemBit::Dcd | ModemBit::Ri);
+  ASSERT_EQ(sink.records.size(), 1u);
+  const EventRecord& r = sink.records[0];
+  EXPECT_EQ(r.signalBytes[SigM1Dsr], 1);
+  EXPECT_EQ(r.signalBytes[SigM5Dcd], 1);
+  EXPECT_EQ(r.signalBytes[SigM3Rng], 1);
+  EXPECT_EQ(r.signalBytes[SigM2Cts], 0);
+  EXPECT_EQ(r.signalBytes[SigS1Dtr], 0);
+  b.setModem(ModemBit::Dsr | ModemBit::Cts);  // DTR and RTS of the DTE
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].signalBytes[SigS1Dtr], 1);
+  EXPECT_EQ(sink.records[1].signalBytes[SigS2Rts], 1);
+  EXPECT_EQ(sink.records[1].signalBytes[SigM1Dsr], 1);  // the other port's lines as they stand
+  // Everything falls, DTR last: the all-inactive state is recorded too.
+  a.setModem(0);
+  b.setModem(ModemBit::Dsr);
+  b.setModem(0);
+  ASSERT_EQ(sink.records.size(), 5u);
+  for (int i = 0; i < SignalCount; ++i) EXPECT_EQ(sink.records[4].signalBytes[i], 0) << i;
+  // A change on a line nobody watches does not fire.
+  a.setModem(0);
+  EXPECT_EQ(sink.records.size(), 5u);
+}
+
+TEST_F(HandlerFixture, StatusWithAPortClosedWritesNothing) {
+  h().ArmPortStatusTriggers();
+  b.port.SetOpen(false);
+  a.setModem(ModemBit::Cts);
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_FALSE(h().ReadSignalStates());
+}
+
+TEST_F(HandlerFixture, LineErrorsBecomeOneRecordEach) {
+  h().ArmPortStatusTriggers();
+  a.receive("A");
+  a.lineError(LineErrorBit::Parity, true, 'B');
+  b.lineError(LineErrorBit::Break);
+  b.lineError(LineErrorBit::Overrun | LineErrorBit::Framing);
+  ASSERT_EQ(sink.records.size(), 5u);
+  EXPECT_EQ(sink.records[0].d2Byte, 'A');
+  const EventRecord& pe = sink.records[1];
+  EXPECT_EQ(pe.errors[ErrPe2], 1);
+  EXPECT_EQ(pe.errors[ErrFe2] + pe.errors[ErrLe2] + pe.errors[ErrPe1], 0);
+  EXPECT_EQ(pe.d2Flag, 0);
+  EXPECT_EQ(sink.records[2].d2Byte, 'B');  // the character itself follows
+  EXPECT_EQ(sink.records[2].errors[ErrPe2], 0);
+  EXPECT_EQ(sink.records[3].errors[ErrLe1], 1);
+  EXPECT_EQ(sink.records[4].errors[ErrFe1], 1);
+  EXPECT_EQ(sink.records[4].errors[ErrLe1], 1);
+  EXPECT_EQ(sink.records[4].counters[CntPe], 1);
+  EXPECT_EQ(sink.records[4].counters[CntLe], 2);
+  EXPECT_EQ(h().lineErrorCount(true), 3u);
+  // The base line trigger is armed again after each error: the next one is seen too.
+  b.lineError(LineErrorBit::Parity);
+  EXPECT_EQ(sink.records.size(), 6u);
+}
+
+TEST_F(HandlerFixture, DataTriggerComesAfterItsCharactersAreRecorded) {
+  h();
+  const int handle = a.port.AddDataTrigger("ok", true);
+  ASSERT_NE(handle, 0);
+  size_t recordsAtMatch = 0;
+  int matches = 0;
+  QObject::connect(&a.port, &SerialPort::triggerData, [&](int hnd) {
+    EXPECT_EQ(hnd, handle);
+    recordsAtMatch = sink.records.size();
+    ++matches;
+  });
+  a.receive("xOKy");
+  EXPECT_EQ(matches, 1);
+  EXPECT_EQ(recordsAtMatch, 3u);
+  EXPECT_EQ(sink.records.size(), 4u);
+  a.receive("o");
+  a.receive("kok");  // split across deliveries, and again at once
+  EXPECT_EQ(matches, 3);
+  a.port.RemoveTrigger(handle);
+  a.receive("ok");
+  EXPECT_EQ(matches, 3);
+}
+
+TEST_F(HandlerFixture, ClearingStatusTriggersRemovesThemFromThePorts) {
+  h().ArmPortStatusTriggers();
+  h().clearStatusTriggers();
+  a.setModem(ModemBit::Cts);
+  EXPECT_TRUE(sink.records.empty());
+  h().ArmPortStatusTriggers();
+  a.setModem(0);
+  EXPECT_EQ(sink.records.size(), 1u);  // one trigger, one record: nothing left over from before
+}
+
+}  // namespace

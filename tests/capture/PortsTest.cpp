@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "capture/CaptureEngine.h"
+#include "capture/PortRegistry.h"
+#include "capture/Ports.h"
+#include "support/FakeDevice.h"
+#include "support/RecordingMessages.h"
+
+namespace {
+
+struct PortsFixture : ::testing::Test {
+  ManualClock clock;
+  LiveViewBuffer live;
+  CaptureEngine engine{clock, live};
+  FakePort a{"ComA"}, b{"ComB"};
+  RecordingMessages messages;
+  bool changed = false;
+  Ports ports{a.port, b.port, engine, messages, changed};
+
+  void offer(QStringList numbers) {
+    ports.portListA = ports.portListB = numbers;
+    const PortValueLists v = PortValueLists::defaults();
+    ports.baudRates = {v.baudRates, 0};
+    ports.dataBits = {v.dataBits, 0};
+    ports.parities = {v.parities, 0};
+    ports.stopBits = {v.stopBits, 0};
+  }
+};
+
+TEST_F(PortsFixture, LineSettingsReachBothPorts) {
+  offer({"1", "2"});
+  ports.baudRates.select("10400");  // not offered: added and taken as it is
+  ports.dataBits.select("7");
+  ports.parities.select("M");
+  ports.stopBits.select("2");
+  ports.InitInterface();
+  for (SerialPort* p : {&a.port, &b.port}) {
+    EXPECT_EQ(p->settings().baud, 10400);
+    EXPECT_EQ(p->settings().dataBits, 7);
+    EXPECT_EQ(p->settings().parity, Parity::Mark);
+    EXPECT_EQ(p->settings().stopBits, 2);
+  }
+  EXPECT_EQ(engine.minimumSpacing(), 11ull * 1000000000ull / 10400 + 1);
+
+  ports.stopBits.select("1");
+  ports.dataBits.select("5");
+  ports.InitInterface();
+  EXPECT_EQ(a.port.settings().stopBits, 2);  // 1.5 stop bits at 5 data bits
+  ports.dataBits.select("8");
+  ports.parities.select("X");  // a letter nobody offers: no parity
+  ports.InitInterface();
+  EXPECT_EQ(a.port.settings().stopBits, 1);
+  EXPECT_EQ(a.port.settings().parity, Parity::None);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PortsFixture, PortNumbersAndTheTwoPortRule) {
+  offer({});
+  ports.InitInterface();
+  EXPECT_EQ(a.port.comNumber(), 1);
+  EXPECT_EQ(b.port.comNumber(), 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], std::make_pair(205, 2053));
+
+  offer({"3", "7", "9"});
+  ports.indexA = ports.indexB = 1;  // the same port twice
+  ports.InitInterface();
+  EXPECT_EQ(b.port.comNumber(), 7);
+  EXPECT_EQ(a.port.comNumber(), 9);  // moved at once, never the same device
+  ports.indexA = ports.indexB = 2;
+  ports.InitInterface();
+  EXPECT_EQ(a.port.comNumber(), 3);  // wraps to the first
+  offer({"3", "7"});
+  ports.indexA = 0;
+  ports.indexB = 2;  // out of range
+  ports.InitInterface();
+  EXPECT_EQ(b.port.comNumber(), 3);
+  EXPECT_EQ(a.port.comNumber(), 7);
+}
+
+TEST_F(PortsFixture, TrialOpenProvesAndReports) {
+  offer({"1", "2"});
+  EXPECT_TRUE(ports.TryToOpenPorts());
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(a.state->opens, 1);
+  EXPECT_EQ(b.state->opens, 1);
+  EXPECT_FALSE(a.port.isOpen());
+  EXPECT_FALSE(b.port.isOpen());
+  a.state->failOpen = true;
+  EXPECT_FALSE(ports.TryToOpenPorts());
+  ASSERT_EQ(messages.reports.size(), 1u);
+  EXPECT_EQ(messages.reports[0].title, 2000);
+  EXPECT_EQ(messages.reports[0].message, 2010);
+  EXPECT_TRUE(messages.reports[0].extra.startsWith("\n\nCOM2"));
+  EXPECT_EQ(b.state->opens, 2);  // ComB is still proved
+}
+
+struct RegistryFixture : ::testing::Test {
+  QTemporaryDir dir;
+  QString ini() const { return dir.filePath("Vorlog.ini"); }
+  QString console() const { return dir.filePath("console"); }
+  QList<PortInfo> found;
+  PortRegistry make() {
+    PortRegistry r(ini());
+    r.setEnumerator([this] { return found; });
+    r.setConsoleListFile(console());
+    return r;
+  }
+  void writeFile(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+};
+
+TEST_F(RegistryFixture, NumbersStayAcrossRunsAndTheConsoleIsNeverOffered) {
+  writeFile(console(), "tty0 ttyS0\n");
+  found = {{0, "/dev/ttyS0", "console"}, {0, "/dev/ttyUSB0", "adapter"}, {0, "/dev/ttyACM0", "modem"}};
+  {
+    PortRegistry r = make();
+    ASSERT_TRUE(r.scan());
+    ASSERT_EQ(r.ports().size(), 2);
+    EXPECT_EQ(r.pathFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(r.pathFor(2), "/dev/ttyACM0");
+    EXPECT_EQ(r.createDevice(3), nullptr);
+  }
+  // Next run: the first adapter is gone, a new one appears; the kept numbers stay.
+  found = {{0, "/dev/ttyACM0", "modem"}, {0, "/dev/ttyUSB1", "new"}};
+  PortRegistry r = make();
+  ASSERT_TRUE(r.scan());
+  EXPECT_EQ(r.pathFor(1), "/dev/ttyUSB0");
+  EXPECT_EQ(r.pathFor(2), "/dev/ttyACM0");
+  EXPECT_EQ(r.pathFor(3), "/dev/ttyUSB1");
+  EXPECT_EQ(r.numberFor("/dev/null"), 4);
+  EXPECT_EQ(r.numberFor("/dev/no-such-adapter"), 0);
+  EXPECT_EQ(r.numberFor("/dev/ttyS0"), 0);  // the console, even by name
+  EXPECT_FALSE(r.IsPortAvailable(1));       // listed but not there
+}
+
+TEST_F(RegistryFixture, GarbageInThePortsSectionIsSkipped) {
+  writeFile(ini(),
+            "[Other]\nkeep=1\n[Ports]\nCOM0=/dev/a\nCOM50=/dev/b\nCOMx=/dev/c\nCOM2=\nCOM3=/dev/ttyUSB9\n"
+            "COM4=/dev/ttyUSB9\nnonsense\n\x01\x02\xff\n");
+  PortRegistry r = make();
+  ASSERT_TRUE(r.scan());
+  ASSERT_EQ(r.ports().size(), 1);
+  EXPECT_EQ(r.pathFor(3), "/dev/ttyUSB9");
+  found = {{0, "/dev/ttyUSB2", ""}};
+  ASSERT_TRUE(r.scan());
+  EXPECT_EQ(r.pathFor(1), "/dev/ttyUSB2");
+  QFile f(ini());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray text = f.readAll();
+  EXPECT_TRUE(text.contains("keep = 1") || text.contains("keep=1"));  // other sections survive
+}
+
+}  // namespace

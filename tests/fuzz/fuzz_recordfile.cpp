@@ -1,0 +1,36 @@
+// Any bytes as a record file: reading every record and labelling it must not crash.
+#include <unistd.h>
+
+#include <QDir>
+#include <cstdio>
+
+#include "recording/RecordFile.h"
+#include "recording/RecordText.h"
+#include "settings/MessageSink.h"
+
+namespace {
+struct Quiet : MessageSink {
+  void reportError(int, int, const QString&, const char*, int) override {}
+  int showMessage(int, int, MessageKind, ButtonSet) override { return ResultOk; }
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const QString path = QDir::tempPath() + QStringLiteral("/vorlog-fuzz-%1.vrd").arg(::getpid());
+  FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  Quiet quiet;
+  RecordFile file(quiet);
+  file.setName(path);
+  if (file.OpenRecordFile(RecordFile::Handle::View) < 0) return 0;
+  const int64_t n = file.viewRecordCount();
+  for (int64_t i = -1; i <= n; ++i) {
+    file.ReadRecordAt(int32_t(i));
+    (void)markLabel(file.readBuffer());
+    (void)formatOleDate(file.readBuffer().timeStamp);
+  }
+  file.ShowRecordFileLine(QStringLiteral("/tmp/"));
+  return 0;
+}
