@@ -134,7 +134,7 @@ bool PortRegistry::save(QString* error) const {
   ini.Delete(kSection, nullptr);
   for (const PortInfo& p : ports_)
     ini.SetValue(kSection, QStringLiteral("COM%1").arg(p.comNumber).toUtf8().constData(), p.path.toUtf8().constData());
-  if (ini.SaveFile(file.constData()) < 0) {
+  if (ini.SaveFile(file.constData(), false) < 0) {
     if (error) *error = QStringLiteral("cannot write %1").arg(iniPath_);
     return false;
   }

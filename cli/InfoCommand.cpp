@@ -150,8 +150,11 @@ int runDump(const QStringList& in) {
   if (!ok || count < 0) return printErr(QStringLiteral("vorlog-cli dump: --count takes a number\n")), 2;
   int64_t shown = 0;
   QString out;
+  // The byte in hex and, where printable, as the character itself.
   auto hexOrDash = [](uint8_t flag, uint8_t b) {
-    return flag ? QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper() : QStringLiteral("--");
+    if (!flag) return QStringLiteral("--  ");
+    const QString hex = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    return hex + QLatin1Char(' ') + (b >= 0x20 && b < 0x7F ? QChar(b) : QChar(' '));
   };
   const Scan scan = scanRecords(a.positional[0], from, [&](int64_t i, const EventRecord& r) {
     if (shown++ >= count) return false;

@@ -74,5 +74,20 @@ expect_rc 1 "info on a folder" "$CLI" info "$WORK"
 expect_rc 0 "ports --simulate" "$CLI" ports --simulate
 contains "$WORK/out" "SIM-A" "simulated ports offered"
 
+# Real termios on two pseudo-terminals; the adapter is pulled while recording.
+if [ -n "${PTY_FEEDER:-}" ]; then
+  coproc FEED { "$PTY_FEEDER" 2; }
+  read -r ptyA ptyB <&"${FEED[0]}"
+  "$CLI" record "$WORK/pty.vrd" --port-a "$ptyA" --port-b "$ptyB" --baud 115200 --quiet >"$WORK/out" 2>"$WORK/err"
+  [ $? -eq 1 ] && ok || bad "a pulled adapter ends the recording with status 1"
+  wait "$FEED_PID" 2>/dev/null
+  contains "$WORK/err" "connection to the COM port was lost" "the lost-port message"
+  "$CLI" dump "$WORK/pty.vrd" >"$WORK/dump"
+  contains "$WORK/dump" "D1 FF" "a 0xFF byte survives"
+  contains "$WORK/dump" "D2 4F O" "the D2 line arrives on port A"
+  tail -n 1 "$WORK/dump" >"$WORK/last"
+  contains "$WORK/last" "E_0.user stop" "the recording still ends with the stop mark"
+fi
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]

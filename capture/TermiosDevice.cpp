@@ -1,0 +1,638 @@
+#include "capture/TermiosDevice.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Some drivers let this kernel-internal "no such ioctl" through to user space.
+constexpr int kENOIOCTLCMD = 515;
+
+bool refused(int e) { return e == EINVAL || e == ENOTTY || e == kENOIOCTLCMD; }
+
+int ioctlRetry(int fd, unsigned long request, void* arg) {
+  int r;
+  do r = ::ioctl(fd, request, arg);
+  while (r < 0 && errno == EINTR);
+  return r;
+}
+
+uint8_t mapModem(int lines) {
+  uint8_t s = 0;
+  if (lines & TIOCM_CTS) s |= ModemBit::Cts;
+  if (lines & TIOCM_DSR) s |= ModemBit::Dsr;
+  if (lines & TIOCM_RNG) s |= ModemBit::Ri;
+  if (lines & TIOCM_CD) s |= ModemBit::Dcd;
+  return s;
+}
+
+// The driver's counters; false (errno set) where it keeps none.
+bool readIcount(int fd, serial_icounter_struct* ic) {
+  std::memset(ic, 0, sizeof *ic);
+  return ioctlRetry(fd, TIOCGICOUNT, ic) == 0;
+}
+
+bool readModemCounters(int fd, ModemCounters* out) {
+  serial_icounter_struct ic;
+  if (!readIcount(fd, &ic)) return false;
+  out->cts = uint32_t(ic.cts);
+  out->dsr = uint32_t(ic.dsr);
+  out->rng = uint32_t(ic.rng);
+  out->dcd = uint32_t(ic.dcd);
+  return true;
+}
+
+// Reads the lines and, while *counting, the counters that go with them. An edge
+// between the two readings would be in one and not the other and could pass for a
+// pulse, so the counters are read on both sides and the pair taken once they agree.
+// Clears *counting where the driver refuses the counters; false if the lines fail.
+bool sampleModem(int fd, int* lines, ModemCounters* counts, bool* counting) {
+  for (int tries = 0;; ++tries) {
+    ModemCounters before, after;
+    if (*counting && !readModemCounters(fd, &before)) *counting = false;
+    if (ioctlRetry(fd, TIOCMGET, lines) < 0) return false;
+    if (!*counting) return true;
+    if (!readModemCounters(fd, &after)) {
+      *counting = false;
+      return true;
+    }
+    // A line that keeps moving: edges after "before" are counted in the next pass.
+    if (after == before || tries == 3) {
+      *counts = before;
+      return true;
+    }
+  }
+}
+
+// The lines that pulsed since base: their counter moved but the level is back at the
+// posted one. An even count is a pulse (several read as one); an odd count is an edge
+// the level does not show yet, except on RI, which many UARTs count once per ring, as
+// it ends.
+uint8_t pulsedLines(const ModemCounters& base, const ModemCounters& now, uint8_t posted, uint8_t level) {
+  const uint8_t same = uint8_t(~(posted ^ level));
+  uint8_t pulsed = 0;
+  auto check = [&](uint32_t was, uint32_t is, uint8_t bit, bool anyCount) {
+    const uint32_t edges = is - was;  // stays right when a counter wraps
+    if ((same & bit) && edges != 0 && (anyCount || edges % 2 == 0)) pulsed |= bit;
+  };
+  check(base.cts, now.cts, ModemBit::Cts, false);
+  check(base.dsr, now.dsr, ModemBit::Dsr, false);
+  check(base.rng, now.rng, ModemBit::Ri, true);
+  check(base.dcd, now.dcd, ModemBit::Dcd, false);
+  return pulsed;
+}
+
+// The signal that knocks the modem thread out of a blocked TIOCMIWAIT. The handler
+// does nothing; installed without SA_RESTART, so the ioctl returns EINTR.
+int wakeSignal() { return SIGRTMIN + 3; }
+
+void installWakeHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = [](int) {};
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    ::sigaction(wakeSignal(), &sa, nullptr);
+  });
+}
+
+QString openFailure(const QString& path, int e) {
+  switch (e) {
+    case ENOENT: return QStringLiteral("%1 does not exist").arg(path);
+    case EACCES:
+    case EPERM: return QStringLiteral("%1: permission denied (is the user in the dialout group?)").arg(path);
+    case EBUSY: return QStringLiteral("%1 is busy: another program has it open").arg(path);
+    case ENXIO:
+    case ENODEV: return QStringLiteral("%1 does not exist: no device behind it (adapter unplugged?)").arg(path);
+    case ENOTTY: return QStringLiteral("%1 is not a serial device").arg(path);
+    default: return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(e)));
+  }
+}
+
+QString lockedMessage(const QString& path) {
+  return QStringLiteral("%1 is busy: another program or port has it open").arg(path);
+}
+
+// Opens the node and takes its lock; -1 with errno set (EWOULDBLOCK for a held lock).
+int openLocked(const QString& path) {
+  const QByteArray native = path.toLocal8Bit();
+  int fd;
+  do fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (!::isatty(fd)) {
+    ::close(fd);
+    errno = ENOTTY;
+    return -1;
+  }
+  int r;
+  do r = ::flock(fd, LOCK_EX | LOCK_NB);
+  while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    const int e = errno;
+    ::close(fd);
+    errno = e;
+    return -1;
+  }
+  return fd;
+}
+
+QString describeOpenError(const QString& path, int e) {
+  return e == EWOULDBLOCK ? lockedMessage(path) : openFailure(path, e);
+}
+
+// Unix98 pseudo-terminal slaves: the pty driver always runs 8 bits without parity,
+// whatever is asked, and there is no line for a frame format to matter on.
+bool isPseudoTerminal(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
+
+const char* parityName(Parity p) {
+  switch (p) {
+    case Parity::None: return "no";
+    case Parity::Odd: return "odd";
+    case Parity::Even: return "even";
+    case Parity::Mark: return "mark";
+    case Parity::Space: return "space";
+  }
+  return "?";
+}
+
+void dropDtrRts(int fd) {
+  // Pseudo-terminals have no modem lines (ENOTTY/EINVAL); nothing to drop there.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctlRetry(fd, TIOCMBIC, &lines);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// ParmrkParser
+
+ParmrkParser::ParmrkParser(CounterReader reader) : reader_(std::move(reader)) {}
+
+void ParmrkParser::reset() {
+  state_ = State::Plain;
+  credit_ = {};
+  haveBaseline_ = false;
+  LineCounters now;
+  if (reader_ && reader_(&now)) {
+    last_ = now;
+    haveBaseline_ = true;
+  }
+}
+
+bool ParmrkParser::readCounters(PortSink& sink) {
+  LineCounters now;
+  if (!reader_ || !reader_(&now)) return false;
+  if (!haveBaseline_) {
+    last_ = now;
+    haveBaseline_ = true;
+    return true;
+  }
+  // Unsigned differences stay right when a counter wraps.
+  credit_.brk += now.brk - last_.brk;
+  credit_.frame += now.frame - last_.frame;
+  credit_.parity += now.parity - last_.parity;
+  const bool overrun = now.overrun != last_.overrun || now.bufOverrun != last_.bufOverrun;
+  last_ = now;
+  if (overrun) sink.deviceLineError(LineErrorBit::Overrun, false, 0);
+  return true;
+}
+
+void ParmrkParser::pollCounters(PortSink& sink) {
+  if (!halted_) readCounters(sink);
+}
+
+void ParmrkParser::mark(uint8_t x, PortSink& sink) {
+  if (!fetchedThisFeed_) {
+    fetchedThisFeed_ = true;
+    countersThisFeed_ = readCounters(sink);
+    if (halted_) return;
+  }
+  if (countersThisFeed_) {
+    if (x == 0 && credit_.brk) {
+      --credit_.brk;
+      sink.deviceLineError(LineErrorBit::Break, false, 0);
+      return;
+    }
+    if (credit_.frame) {
+      --credit_.frame;
+      sink.deviceLineError(LineErrorBit::Framing, true, x);
+      return;
+    }
+    if (credit_.parity) {
+      --credit_.parity;
+      sink.deviceLineError(LineErrorBit::Parity, true, x);
+      return;
+    }
+  }
+  // No counters (or none that account for this mark): see the class comment.
+  if (x == 0)
+    sink.deviceLineError(LineErrorBit::Break, false, 0);
+  else
+    sink.deviceLineError(LineErrorBit::Parity, true, x);
+}
+
+void ParmrkParser::feed(const uint8_t* data, std::size_t length, PortSink& sink) {
+  if (halted_) return;
+  fetchedThisFeed_ = false;
+  std::size_t run = 0;  // start of the plain run not yet delivered (valid in Plain)
+  for (std::size_t i = 0; i < length; ++i) {
+    const uint8_t c = data[i];
+    switch (state_) {
+      case State::Plain:
+        if (c == 0xFF) {
+          if (i > run) {
+            sink.deviceData(data + run, i - run);
+            if (halted_) return;
+          }
+          state_ = State::SawFF;
+        }
+        break;
+      case State::SawFF:
+        if (c == 0xFF) {
+          state_ = State::Plain;
+          run = i;  // the second 0xFF is the data byte
+        } else if (c == 0) {
+          state_ = State::SawFF00;
+        } else {
+          // A 0xFF not doubled (received before PARMRK was on): keep it as data.
+          static const uint8_t ff = 0xFF;
+          sink.deviceData(&ff, 1);
+          if (halted_) return;
+          state_ = State::Plain;
+          run = i;
+        }
+        break;
+      case State::SawFF00:
+        state_ = State::Plain;
+        run = i + 1;
+        mark(c, sink);
+        if (halted_) return;
+        break;
+    }
+  }
+  if (state_ == State::Plain && length > run) sink.deviceData(data + run, length - run);
+}
+
+// ---------------------------------------------------------------------------------
+// TermiosDevice
+
+// What the read path needs to outlive the device: a sink call may close and delete
+// the device while a read is being delivered.
+struct TermiosDevice::ReadState {
+  explicit ReadState(ParmrkParser::CounterReader reader) : parser(std::move(reader)) {}
+  ParmrkParser parser;
+  std::vector<uint8_t> buffer;
+  bool closed = false;
+};
+
+TermiosDevice::TermiosDevice(QString path) : path_(std::move(path)) {}
+
+TermiosDevice::~TermiosDevice() { close(); }
+
+bool TermiosDevice::readCounters(LineCounters* out) {
+  if (icountRefused_ || fd_ < 0) return false;
+  serial_icounter_struct ic;
+  if (!readIcount(fd_, &ic)) {
+    if (refused(errno)) icountRefused_ = true;
+    return false;
+  }
+  out->frame = uint32_t(ic.frame);
+  out->parity = uint32_t(ic.parity);
+  out->brk = uint32_t(ic.brk);
+  out->overrun = uint32_t(ic.overrun);
+  out->bufOverrun = uint32_t(ic.buf_overrun);
+  return true;
+}
+
+bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* error) {
+  auto fail = [error](const QString& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (fd_ >= 0) return fail(QStringLiteral("%1 is already open").arg(path_));
+  if (settings.baud <= 0) return fail(QStringLiteral("%1: invalid baud rate %2").arg(path_).arg(settings.baud));
+  if (settings.dataBits < 5 || settings.dataBits > 8)
+    return fail(QStringLiteral("%1: invalid number of data bits %2").arg(path_).arg(settings.dataBits));
+  if (settings.stopBits != 1 && settings.stopBits != 2)
+    return fail(QStringLiteral("%1: invalid number of stop bits %2").arg(path_).arg(settings.stopBits));
+
+  const int fd = openLocked(path_);
+  if (fd < 0) return fail(describeOpenError(path_, errno));
+  // Keep out programs that do not use the lock. As root the kernel still lets them in.
+  ioctlRetry(fd, TIOCEXCL, nullptr);
+  auto abandon = [&](const QString& why) {
+    ioctlRetry(fd, TIOCNXCL, nullptr);
+    ::close(fd);
+    return fail(why);
+  };
+
+  // The kernel raised DTR/RTS on open; a monitor must not drive the link.
+  dropDtrRts(fd);
+
+  tio2::Saved saved;
+  if (const int e = tio2::save(fd, &saved)) return abandon(openFailure(path_, e == EINVAL ? ENOTTY : e));
+  uint32_t inBaud = 0, outBaud = 0;
+  if (const int e = tio2::applyRaw(fd, settings, &inBaud, &outBaud)) {
+    tio2::restore(fd, saved);
+    if (e == EINVAL)
+      return abandon(QStringLiteral("%1 refuses the line settings (%2 baud, %3 data bits)")
+                         .arg(path_)
+                         .arg(settings.baud)
+                         .arg(settings.dataBits));
+    return abandon(openFailure(path_, e));
+  }
+  if (inBaud == 0) inBaud = outBaud;  // input speed 0 means "same as output"
+  const double want = settings.baud;
+  auto off = [want](uint32_t got) { return std::abs(double(got) - want) > want * 0.02; };
+  if (off(outBaud) || off(inBaud)) {
+    tio2::restore(fd, saved);
+    return abandon(QStringLiteral("%1 does not support %2 baud (it would run at %3 baud)")
+                       .arg(path_)
+                       .arg(settings.baud)
+                       .arg(off(outBaud) ? outBaud : inBaud));
+  }
+
+  // A driver that cannot do the frame format adjusts it silently; recording under a
+  // format the line does not run would be worse than not opening.
+  LineSettings actual;
+  if (!isPseudoTerminal(fd) && tio2::readFrame(fd, &actual) == 0) {
+    QString what;
+    if (actual.dataBits != settings.dataBits) what = QStringLiteral("%1 data bits").arg(settings.dataBits);
+    else if (actual.parity != settings.parity) what = QStringLiteral("%1 parity").arg(parityName(settings.parity));
+    else if (actual.stopBits != settings.stopBits) what = QStringLiteral("%1 stop bits").arg(settings.stopBits);
+    if (!what.isEmpty()) {
+      tio2::restore(fd, saved);
+      return abandon(QStringLiteral("%1 does not support %2").arg(path_, what));
+    }
+  }
+
+  fd_ = fd;
+  sink_ = &sink;
+  saved_ = saved;
+  lost_ = false;
+  icountRefused_ = false;
+  read_ = std::make_shared<ReadState>([this](LineCounters* c) { return readCounters(c); });
+  read_->parser.reset();  // baseline of the error counters
+
+  guard_ = new QObject;
+  notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+  QObject::connect(notifier_, &QSocketNotifier::activated, guard_, [this] { readAvailable(); });
+
+  // The counters are read with the lines, so that the thread counts edges from here.
+  int lines = 0;
+  ModemCounters counts;
+  bool counting = true;
+  lastModem_ = 0;  // pseudo-terminals have no modem lines: they read as inactive
+  if (sampleModem(fd_, &lines, &counts, &counting)) {
+    lastModem_ = mapModem(lines);
+    startModemThread(lastModem_, counting ? std::optional<ModemCounters>(counts) : std::nullopt);
+  }
+  return true;
+}
+
+void TermiosDevice::close() {
+  if (fd_ < 0) return;
+  if (read_) {
+    read_->closed = true;
+    read_->parser.halt();
+    read_.reset();
+  }
+  delete notifier_;
+  notifier_ = nullptr;
+  stopModemThread();
+  // Queued modem calls die with their receiver.
+  delete guard_;
+  guard_ = nullptr;
+  tio2::restore(fd_, saved_);
+  ioctlRetry(fd_, TIOCNXCL, nullptr);
+  ::close(fd_);  // releases the lock
+  fd_ = -1;
+  sink_ = nullptr;
+  reading_ = false;  // a close from inside a delivery ends that delivery
+}
+
+void TermiosDevice::lose(const QString& reason) {
+  lost_ = true;
+  if (notifier_) notifier_->setEnabled(false);
+  PortSink* sink = sink_;
+  if (sink) sink->deviceLost(reason);  // last: the handler may close and delete us
+}
+
+void TermiosDevice::readAvailable() {
+  // A sink call that asks for pending data while we deliver would reorder the
+  // stream; the data stays in the kernel and comes with the next activation.
+  if (fd_ < 0 || lost_ || reading_ || !read_) return;
+  std::shared_ptr<ReadState> state = read_;  // survives a close from inside a sink call
+  PortSink& sink = *sink_;
+  const int fd = fd_;
+  const std::size_t chunk = chunkSize_;
+  if (state->buffer.size() < chunk) state->buffer.resize(chunk);
+  reading_ = true;
+  // Bounded per activation so a flood cannot starve the event loop; the notifier
+  // fires again for the rest.
+  std::size_t budget = std::max<std::size_t>(chunk, 1 << 20);
+  QString lostReason;
+  while (budget > 0) {
+    const ssize_t n = ::read(fd, state->buffer.data(), chunk);
+    if (n > 0) {
+      state->parser.feed(state->buffer.data(), std::size_t(n), sink);
+      if (state->closed) return;  // closed by a handler: touch nothing of ours
+      budget -= std::min(budget, std::size_t(n));
+      continue;
+    }
+    if (n == 0) {
+      lostReason = QStringLiteral("%1 hung up").arg(path_);
+      break;
+    }
+    const int e = errno;
+    if (e == EINTR) continue;
+    if (e == EAGAIN || e == EWOULDBLOCK) break;
+    lostReason = (e == EIO || e == ENXIO || e == ENODEV)
+                     ? QStringLiteral("%1 went away (adapter unplugged or line hung up)").arg(path_)
+                     : QStringLiteral("%1: read failed: %2").arg(path_, QString::fromLocal8Bit(std::strerror(e)));
+    break;
+  }
+  if (lostReason.isEmpty()) {
+    state->parser.pollCounters(sink);
+    if (state->closed) return;
+  }
+  reading_ = false;
+  if (!lostReason.isEmpty()) lose(lostReason);
+}
+
+void TermiosDevice::readPending() { readAvailable(); }
+
+void TermiosDevice::flushInput() {
+  if (fd_ < 0) return;
+  tio2::flushInput(fd_);
+  if (read_) read_->parser.reset();
+}
+
+uint8_t TermiosDevice::modemStatus() {
+  if (fd_ < 0) return 0;
+  int lines = 0;
+  // Pseudo-terminals have no modem lines: they read as inactive.
+  if (ioctlRetry(fd_, TIOCMGET, &lines) < 0) return 0;
+  return mapModem(lines);
+}
+
+void TermiosDevice::deliverModem(uint8_t status) {
+  if (fd_ < 0 || status == lastModem_) return;
+  lastModem_ = status;
+  if (sink_) sink_->deviceModemChanged(status);
+}
+
+void TermiosDevice::startModemThread(uint8_t initial, std::optional<ModemCounters> counts) {
+  installWakeHandler();
+  stop_ = false;
+  threadDone_ = false;
+  threadTid_ = 0;
+  modemThread_ = std::thread([this, initial, counts] {
+    modemLoop(initial, counts);
+    std::lock_guard<std::mutex> lock(mutex_);
+    threadDone_ = true;
+    cv_.notify_all();
+  });
+}
+
+void TermiosDevice::modemLoop(uint8_t initial, std::optional<ModemCounters> counts) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, wakeSignal());
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  threadTid_ = ::gettid();
+  applyBoost(pthread_self(), threadTid_);
+
+  QObject* const guard = guard_;  // deleted only after this thread has joined
+  const int fd = fd_;
+  // Each post is its own queued call, so the port sees every transition in order.
+  uint8_t posted = initial;
+  auto post = [&](uint8_t status) {
+    if (status == posted) return;
+    posted = status;
+    QMetaObject::invokeMethod(guard, [this, status] { deliverModem(status); }, Qt::QueuedConnection);
+  };
+
+  bool counting = counts.has_value();
+  ModemCounters base = counts.value_or(ModemCounters{});  // what "posted" accounts for
+  WatchMode mode = WatchMode::Wait;
+  while (!stop_) {
+    int lines = 0;
+    ModemCounters now;
+    if (!sampleModem(fd, &lines, &now, &counting)) return;  // device gone; the read side reports it
+    const uint8_t level = mapModem(lines);
+    if (counting) {
+      // A pulse that came and went before we looked: its rise first, then its fall.
+      if (const uint8_t pulsed = pulsedLines(base, now, posted, level)) post(level ^ pulsed);
+      base = now;
+    }
+    post(level);
+    if (mode == WatchMode::Wait) {
+      // TIOCMIWAIT waits for the next edge; one since the sample would lie unseen until then.
+      ModemCounters again;
+      if (counting && !readModemCounters(fd, &again)) counting = false;
+      if (counting && !(again == base)) continue;
+      // Returns on a change of any of the lines, or EINTR when close wakes us.
+      const int r = ::ioctl(fd, TIOCMIWAIT, (unsigned long)(TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD));
+      if (r == 0 || errno == EINTR) continue;
+      if (!refused(errno)) return;
+      mode = WatchMode::Poll;  // driver cannot wait for changes: look every 10 ms
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, std::chrono::milliseconds(10), [this] { return stop_.load(); });
+  }
+}
+
+void TermiosDevice::stopModemThread() {
+  if (!modemThread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  cv_.notify_all();
+  // A signal that lands just before the thread enters TIOCMIWAIT is lost, so repeat
+  // until the thread says it is done.
+  const pthread_t handle = modemThread_.native_handle();
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!threadDone_) {
+    pthread_kill(handle, wakeSignal());
+    cv_.wait_for(lock, std::chrono::milliseconds(2), [this] { return threadDone_.load(); });
+  }
+  lock.unlock();
+  modemThread_.join();
+  threadTid_ = 0;
+}
+
+void TermiosDevice::applyBoost(pthread_t handle, pid_t tid) {
+  const int levels = boost_;
+  struct sched_param p;
+  std::memset(&p, 0, sizeof p);
+  if (levels > 0) {
+    const int lo = sched_get_priority_min(SCHED_FIFO), hi = sched_get_priority_max(SCHED_FIFO);
+    p.sched_priority = std::clamp(lo + levels - 1, lo, hi);
+    if (pthread_setschedparam(handle, SCHED_FIFO, &p) == 0) return;
+    // No real-time rights: a better nice value at least (fails quietly without rights too).
+    if (tid) ::setpriority(PRIO_PROCESS, id_t(tid), -std::clamp(levels * 5, 0, 20));
+  } else {
+    pthread_setschedparam(handle, SCHED_OTHER, &p);
+    if (tid) ::setpriority(PRIO_PROCESS, id_t(tid), 0);
+  }
+}
+
+void TermiosDevice::setThreadBoost(int levels) {
+  boost_ = levels;
+  // The thread applies boost_ itself once it knows its id; before that there is nothing to do.
+  const pid_t tid = threadTid_;
+  if (modemThread_.joinable() && tid != 0 && !threadDone_) applyBoost(modemThread_.native_handle(), tid);
+}
+
+// ---------------------------------------------------------------------------------
+
+bool probeSerialDevice(const QString& path, QString* why) {
+  struct stat st;
+  if (::stat(path.toLocal8Bit().constData(), &st) < 0) {
+    if (why) *why = openFailure(path, errno);
+    return false;
+  }
+  if (!S_ISCHR(st.st_mode)) {
+    if (why) *why = openFailure(path, ENOTTY);
+    return false;
+  }
+  const int fd = openLocked(path);
+  if (fd < 0) {
+    if (why) *why = describeOpenError(path, errno);
+    return false;
+  }
+  // On a first open the kernel raised DTR/RTS. With HUPCL (the default) it drops
+  // them again on close; without it we must, or the monitor would drive the link.
+  bool hupcl = true;
+  if (tio2::hangsUpOnClose(fd, &hupcl) == 0 && !hupcl) dropDtrRts(fd);
+  ::close(fd);
+  if (why) why->clear();
+  return true;
+}
