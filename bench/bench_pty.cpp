@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "capture/EventRecord.h"
+#include "BenchTempDir.h"
 
 #ifndef VORLOG_CLI_PATH
 #define VORLOG_CLI_PATH ""
@@ -68,23 +69,6 @@ void onInterrupt(int) { gInterrupted = true; }
 
 double seconds(SteadyClock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlog-bench-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  bool ok() const { return !path_.empty(); }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 class Fd {
  public:

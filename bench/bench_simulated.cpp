@@ -22,6 +22,7 @@
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
 #include "settings/MessageSink.h"
+#include "BenchTempDir.h"
 
 namespace {
 
@@ -44,23 +45,6 @@ class BenchMessages : public MessageSink {
   int errors = 0;
 };
 
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlog-bench-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  bool ok() const { return !path_.empty(); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 double cpuSeconds() {
   rusage u{};

@@ -21,6 +21,7 @@
 #include "capture/LiveViewBuffer.h"
 #include "recording/RecordFile.h"
 #include "settings/MessageSink.h"
+#include "BenchTempDir.h"
 
 namespace {
 
@@ -36,24 +37,6 @@ class QuietMessages : public MessageSink {
   int showMessage(int, int, MessageKind, ButtonSet) override { return ResultOk; }
 };
 
-// A private folder under TMPDIR (or /tmp), removed with everything in it at the end.
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlog-bench-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  bool ok() const { return !path_.empty(); }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 void BM_WriteEventRecord(benchmark::State& state) {
   TempDir dir;

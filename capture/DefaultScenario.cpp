@@ -1,6 +1,6 @@
 #include "capture/Scenario.h"
 
-// The built-in scenario (format: docs/scenario.md). About 6 seconds per loop when the
+// The built-in scenario (format: see the README). About 6 seconds per loop when the
 // port runs at 9600 baud.
 QByteArray defaultScenarioText() {
   return QByteArrayLiteral(R"SCENARIO(# Vorlog built-in scenario: a terminal (DTE, line D1) dials out through a

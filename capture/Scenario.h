@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-// Scenario files for the simulated link (format: docs/scenario.md).
+// Scenario files for the simulated link (format: see the README).
 //
 // A scenario is kept as a flat list of operations; a repeat block is one Repeat
 // operation followed by its body, which ends at bodyEnd. Nothing is expanded: the

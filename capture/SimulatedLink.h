@@ -14,7 +14,7 @@ struct Scenario;
 class SimulatedDevice;
 
 // A simulated RS-232 link between a terminal (DTE) and a modem (DCE), played from a
-// scenario (docs/scenario.md), so that the program runs without serial hardware.
+// scenario (the file format is in the README), so that the program runs without serial hardware.
 //
 // Its two ends are PortDevices: SIM-A hears line D2 (from the DCE) and sees DSR, CTS,
 // DCD and RI; SIM-B hears line D1 (from the DTE) and sees DTR on its DSR input and

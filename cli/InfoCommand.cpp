@@ -58,21 +58,16 @@ Scan scanRecords(const QString& path, int64_t from, const std::function<bool(int
   return scan;
 }
 
-QString signalText(const EventRecord& r) {
-  static const char* kNames[SignalCount] = {"DTR", "DSR", "RTS", "CTS", "DCD", "RNG"};
+// The names of the flags that are set, comma-separated.
+QString flagsText(const uint8_t* flags, const char* const* names, int count) {
   QStringList on;
-  for (int i = 0; i < SignalCount; ++i)
-    if (r.signalBytes[i]) on << QLatin1String(kNames[i]);
+  for (int i = 0; i < count; ++i)
+    if (flags[i]) on << QLatin1String(names[i]);
   return on.join(QLatin1Char(','));
 }
 
-QString errorText(const EventRecord& r) {
-  static const char* kNames[ErrorCount] = {"PE1", "FE1", "LE1", "PE2", "FE2", "LE2"};
-  QStringList on;
-  for (int i = 0; i < ErrorCount; ++i)
-    if (r.errors[i]) on << QLatin1String(kNames[i]);
-  return on.join(QLatin1Char(','));
-}
+const char* const kSignalNames[SignalCount] = {"DTR", "DSR", "RTS", "CTS", "DCD", "RNG"};
+const char* const kErrorNames[ErrorCount] = {"PE1", "FE1", "LE1", "PE2", "FE2", "LE2"};
 
 }  // namespace
 
@@ -161,8 +156,8 @@ int runDump(const QStringList& in) {
     out += QStringLiteral("%1  %2  D1 %3  D2 %4  %5 %6 %7\n")
                .arg(i, 8)
                .arg(formatOleDate(r.timeStamp), hexOrDash(r.d1Flag, r.d1Byte), hexOrDash(r.d2Flag, r.d2Byte))
-               .arg(signalText(r), -27)
-               .arg(errorText(r), markLabel(r));
+               .arg(flagsText(r.signalBytes, kSignalNames, SignalCount), -27)
+               .arg(flagsText(r.errors, kErrorNames, ErrorCount), markLabel(r));
     if (out.size() > 65536) {
       printOut(out);
       out.clear();

@@ -40,6 +40,13 @@ bool RecordFile::isRegularOrAbsent() const {
   return S_ISREG(st.st_mode);
 }
 
+bool RecordFile::refuseNonRegular() {
+  if (isRegularOrAbsent()) return false;
+  // A folder or a device is never truncated, deleted or written as a recording.
+  lastError_ = QStringLiteral("not a regular file");
+  return true;
+}
+
 bool RecordFile::deleteFile() {
   if (::unlink(name_.toLocal8Bit().constData()) == 0 || errno == ENOENT) return true;
   noteError(errno);
@@ -48,10 +55,7 @@ bool RecordFile::deleteFile() {
 
 int RecordFile::OpenRecordFile(Handle which) {
   CloseRecordFile(which);
-  if (!isRegularOrAbsent()) {
-    lastError_ = QStringLiteral("not a regular file");
-    return -1;
-  }
+  if (refuseNonRegular()) return -1;
   // The viewers only read; a read-only recording can still be examined.
   const int flags = (which == Handle::Recording ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   const int f = ::open(name_.toLocal8Bit().constData(), flags);
@@ -71,10 +75,7 @@ int RecordFile::OpenRecordFile(Handle which) {
 
 int RecordFile::CreateRecordFile(Handle which) {
   CloseRecordFile(which);
-  if (!isRegularOrAbsent()) {
-    lastError_ = QStringLiteral("not a regular file");
-    return -1;
-  }
+  if (refuseNonRegular()) return -1;
   const int f = ::open(name_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (f < 0) {
     noteError(errno);

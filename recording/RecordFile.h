@@ -56,6 +56,7 @@ class RecordFile : public RecordSink {
   int fd(Handle which) const { return which == Handle::Recording ? recordingFd_ : viewFd_; }
   int& fdRef(Handle which) { return which == Handle::Recording ? recordingFd_ : viewFd_; }
   void noteError(int err);
+  bool refuseNonRegular();
 
   MessageSink& messages_;
   QString name_;

@@ -655,7 +655,9 @@ TEST_F(TermiosModemThread, PulsesGoneBeforeTheyAreReadArriveAsTwoChanges) {
       drive(lines, e);
       return deliveredSince(m, sink);
     };
-    if (!poll) ASSERT_TRUE(pumpUntil([] { return fakemodem::blocked.load(); }, 2000));
+    if (!poll) {
+      ASSERT_TRUE(pumpUntil([] { return fakemodem::blocked.load(); }, 2000));
+    }
 
     // A ring, over when the thread looks; then as UARTs that count a ring once, as it ends.
     EXPECT_EQ(after(TIOCM_CTS, {.rng = 2}), (Statuses{kCts | kRi, kCts}));
@@ -694,6 +696,21 @@ TEST_F(TermiosModemThread, AChangeWhileTheThreadIsBusyIsNotLeftForTheNext) {
   }
 }
 
+TEST_F(TermiosModemThread, ARingEndingWhileTheThreadLooksIsOneRing) {
+  RecordingSink sink;
+  TermiosDevice d(pty.slave);
+  ASSERT_TRUE(d.open(LineSettings{}, sink, nullptr));
+  ASSERT_TRUE(pumpUntil([] { return fakemodem::blocked.load(); }, 2000));
+  {
+    std::lock_guard<std::mutex> lock(fakemodem::mutex);
+    fakemodem::hookAfter = 1;  // counted the rise, not yet the fall
+    fakemodem::hook = [] { drive(TIOCM_CTS, {.rng = 1}, false); };
+  }
+  const Mark m = mark();
+  drive(TIOCM_CTS | TIOCM_RNG, {.rng = 1});
+  EXPECT_EQ(deliveredSince(m, sink), (Statuses{kCts | kRi, kCts}));
+}
+
 TEST_F(TermiosModemThread, WithoutCountersTheLevelsAloneAreReported) {
   refuseCounters();
   for (bool poll : {false, true}) {
@@ -704,7 +721,9 @@ TEST_F(TermiosModemThread, WithoutCountersTheLevelsAloneAreReported) {
     TermiosDevice d(pty.slave);
     ASSERT_TRUE(d.open(LineSettings{}, sink, nullptr));
     ASSERT_TRUE(d.modemThreadRunning());
-    if (!poll) ASSERT_TRUE(pumpUntil([] { return fakemodem::blocked.load(); }, 2000));
+    if (!poll) {
+      ASSERT_TRUE(pumpUntil([] { return fakemodem::blocked.load(); }, 2000));
+    }
     Mark m = mark();
     drive(TIOCM_CTS, {.rng = 2});  // no way to see it
     EXPECT_EQ(deliveredSince(m, sink), Statuses{});

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
   if (!f) return 0;
   std::fputs("[Ports]\n", f);
-  std::fwrite(data, 1, size, f);
+  if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
   PortRegistry registry(path);
   registry.setEnumerator([] { return QList<PortInfo>{}; });

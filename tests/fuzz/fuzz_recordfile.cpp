@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const QString path = QDir::tempPath() + QStringLiteral("/vorlog-fuzz-%1.vrd").arg(::getpid());
   FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
   if (!f) return 0;
-  std::fwrite(data, 1, size, f);
+  if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
   Quiet quiet;
   RecordFile file(quiet);
