@@ -109,7 +109,7 @@ void PortEventHandler::onStatus(SerialPort& port, int handle) {
   const bool baseLineTrigger =
       (&port == &comA_ && handle == lineHandleA_) || (&port == &comB_ && handle == lineHandleB_);
   if (baseLineTrigger) {
-    port.SetStatusTrigger(handle, 15, true);
+    port.SetStatusTrigger(handle, LineDelta::All, true);
     return;
   }
   if (!ReadSignalStates()) return;
@@ -133,7 +133,7 @@ void PortEventHandler::onLineError(SerialPort& port, int errorWord, bool d1Side)
   // The error is in its record; it must not ride along on the next one.
   p.clearDataAndErrors();
   const int handle = d1Side ? lineHandleB_ : lineHandleA_;
-  if (handle) port.SetStatusTrigger(handle, 15, true);
+  if (handle) port.SetStatusTrigger(handle, LineDelta::All, true);
 }
 
 void PortEventHandler::ComALineError(int errorWord) { onLineError(comA_, errorWord, false); }

@@ -9,6 +9,12 @@
 
 #include "capture/SimulatedLink.h"
 #include "capture/TermiosDevice.h"
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int NotOffered = 9500, NoSuchDevice = 9501, AllNumbersTaken = 9502, CannotWrite = 9503, NotAssigned = 9504;
+constexpr int SimDceSide = 9505, SimDteSide = 9506;
+}  // namespace TextNo
 
 namespace {
 
@@ -35,8 +41,8 @@ PortRegistry::PortRegistry(QString iniPath) : iniPath_(std::move(iniPath)), enum
 
 void PortRegistry::useSimulation(SimulatedLink* link) {
   link_ = link;
-  ports_ = {{1, QStringLiteral("SIM-A"), QStringLiteral("simulated link, DCE side (line D2, DSR/CTS/DCD/RI)")},
-            {2, QStringLiteral("SIM-B"), QStringLiteral("simulated link, DTE side (line D1, DTR/RTS)")}};
+  ports_ = {{1, QStringLiteral("SIM-A"), Texts::text(TextNo::SimDceSide)},
+            {2, QStringLiteral("SIM-B"), Texts::text(TextNo::SimDteSide)}};
 }
 
 QStringList PortRegistry::consoleDevices() const {
@@ -107,17 +113,17 @@ int PortRegistry::numberFor(const QString& path, QString* error) {
   for (const PortInfo& p : ports_)
     if (p.path == path) return p.comNumber;
   if (link_ || isConsole(path)) {
-    if (error) *error = QStringLiteral("%1 is not offered as a port").arg(path);
+    if (error) *error = Texts::text(TextNo::NotOffered).arg(path);
     return 0;
   }
   // Only devices that are there get a number to keep.
   if (!QFileInfo::exists(path)) {
-    if (error) *error = QStringLiteral("%1: no such device").arg(path);
+    if (error) *error = Texts::text(TextNo::NoSuchDevice).arg(path);
     return 0;
   }
   const int n = firstFreeNumber();
   if (n == 0) {
-    if (error) *error = QStringLiteral("all COM numbers 1 to %1 are taken").arg(kMaxCom);
+    if (error) *error = Texts::text(TextNo::AllNumbersTaken).arg(kMaxCom);
     return 0;
   }
   ports_.push_back({n, path, QString()});
@@ -132,10 +138,11 @@ bool PortRegistry::save(QString* error) const {
   const QByteArray file = iniPath_.toLocal8Bit();
   ini.LoadFile(file.constData());
   ini.Delete(kSection, nullptr);
+  ini.SetSpaces(false);  // the same "Key=Value" layout as the rest of the configuration
   for (const PortInfo& p : ports_)
     ini.SetValue(kSection, QStringLiteral("COM%1").arg(p.comNumber).toUtf8().constData(), p.path.toUtf8().constData());
   if (ini.SaveFile(file.constData(), false) < 0) {
-    if (error) *error = QStringLiteral("cannot write %1").arg(iniPath_);
+    if (error) *error = Texts::text(TextNo::CannotWrite).arg(iniPath_);
     return false;
   }
   return true;
@@ -144,7 +151,7 @@ bool PortRegistry::save(QString* error) const {
 bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
   const QString path = pathFor(comNumber);
   if (path.isEmpty()) {
-    if (why) *why = QStringLiteral("COM%1 is not assigned to a device").arg(comNumber);
+    if (why) *why = Texts::text(TextNo::NotAssigned).arg(comNumber);
     return false;
   }
   if (link_) return true;

@@ -6,6 +6,19 @@
 #include <string>
 
 #include "capture/PortDevice.h"
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int TooLarge = 9580, RepeatWithoutEnd = 9581, HexEscape = 9582, UnknownEscape = 9583, Unterminated = 9584;
+constexpr int QuoteInside = 9585, DurationNeedsUnit = 9586, DurationTooLong = 9587, NotADuration = 9588;
+constexpr int NotABaudRate = 9589, NeedsLine = 9590, UnexpectedAfter = 9591, StartsWithText = 9592;
+constexpr int RateNeedsBaud = 9593, WaitNeedsDuration = 9594, DataNeedsItems = 9595, NotDataItem = 9596;
+constexpr int TooMuchData = 9597, SetNeedsAssignment = 9598, NotAssignment = 9599, UnknownLine = 9600;
+constexpr int LineValue = 9601, ErrorNeedsArgs = 9602, UnknownError = 9603, ErrorNeedsByte = 9604, NotAByte = 9605;
+constexpr int RepeatNeedsCount = 9606, NestedTooDeeply = 9607, NotRepeatCount = 9608, EndWithoutRepeat = 9609;
+constexpr int StressNeedsBaud = 9610, BadSeed = 9611, UnknownKeyword = 9612, BlockTakesNoTime = 9613;
+constexpr int SideDte = 9614, SideDce = 9615;
+}  // namespace TextNo
 
 // ---------------------------------------------------------------------------
 // Time arithmetic
@@ -201,7 +214,7 @@ class Parser {
     out_.bytes.clear();
     if (text_.size() > ScenarioLimit::MaxTextBytes) {
       line_ = 1;
-      return fail(QStringLiteral("the scenario is too large (more than 64 MiB)"));
+      return fail(Texts::text(TextNo::TooLarge));
     }
     const char* p = text_.constData();
     const qsizetype n = text_.size();
@@ -216,14 +229,16 @@ class Parser {
     }
     if (!open_.empty()) {
       line_ = out_.ops[open_.back()].sourceLine;
-      return fail(QStringLiteral("repeat without end: the block that starts here is not closed"));
+      return fail(Texts::text(TextNo::RepeatWithoutEnd));
     }
     return true;
   }
 
  private:
+  // Messages take their values in one arg() call, so that a '%' in a word from the
+  // file is never read as a placeholder.
   bool fail(const QString& message) {
-    if (error_) *error_ = QStringLiteral("%1:%2: %3").arg(name_).arg(line_).arg(message);
+    if (error_) *error_ = QStringLiteral("%1:%2: ").arg(name_, QString::number(line_)) + message;
     return false;
   }
 
@@ -266,20 +281,19 @@ class Parser {
             case 'x': {
               const int hi = i < len ? hexValue(s[i]) : -1;
               const int lo = i + 1 < len ? hexValue(s[i + 1]) : -1;
-              if (hi < 0 || lo < 0) return fail(QStringLiteral("\\x needs two hex digits, as in \\x1B"));
+              if (hi < 0 || lo < 0) return fail(Texts::text(TextNo::HexEscape));
               t.text += char(hi * 16 + lo);
               i += 2;
               break;
             }
             default:
-              return fail(QStringLiteral("unknown escape '\\%1' (use \\r \\n \\t \\\\ \\\" \\xHH or \\0)")
-                              .arg(shown(std::string(1, e))));
+              return fail(Texts::text(TextNo::UnknownEscape).arg(shown(std::string(1, e))));
           }
         }
-        if (!closed) return fail(QStringLiteral("unterminated text: a closing \" is missing"));
+        if (!closed) return fail(Texts::text(TextNo::Unterminated));
       } else {
         while (i < len && !isSpace(s[i]) && s[i] != '#') {
-          if (s[i] == '"') return fail(QStringLiteral("a quote inside '%1'; put a space before the text").arg(shown(t.text)));
+          if (s[i] == '"') return fail(Texts::text(TextNo::QuoteInside).arg(shown(t.text)));
           t.text += s[i++];
         }
       }
@@ -350,19 +364,19 @@ class Parser {
       case Dur::Ok:
         return true;
       case Dur::NoUnit:
-        return fail(QStringLiteral("duration '%1' needs a unit: ns, us, ms, s or min").arg(shown(t.text)));
+        return fail(Texts::text(TextNo::DurationNeedsUnit).arg(shown(t.text)));
       case Dur::TooLong:
-        return fail(QStringLiteral("duration '%1' is too long (at most 1000000s)").arg(shown(t.text)));
+        return fail(Texts::text(TextNo::DurationTooLong).arg(shown(t.text)));
       case Dur::Bad:
         break;
     }
-    return fail(QStringLiteral("'%1' is not a duration; write e.g. 250ms, 1.5s or 40us").arg(shown(t.text)));
+    return fail(Texts::text(TextNo::NotADuration).arg(shown(t.text)));
   }
 
   bool baudArg(const Token& t, int32_t* baud) {
     uint64_t v = 0;
     if (t.quoted || !parseNumber(t.text, uint64_t(ScenarioLimit::MaxBaud), &v) || v == 0)
-      return fail(QStringLiteral("'%1' is not a baud rate between 1 and %2").arg(shown(t.text)).arg(ScenarioLimit::MaxBaud));
+      return fail(Texts::text(TextNo::NotABaudRate).arg(shown(t.text), QString::number(ScenarioLimit::MaxBaud)));
     *baud = int32_t(v);
     return true;
   }
@@ -379,7 +393,7 @@ class Parser {
     const std::string w = lower(t.text);
     if (!t.quoted && w == "d1") *line = 0;
     else if (!t.quoted && w == "d2") *line = 1;
-    else return fail(QStringLiteral("%1 needs the line d1 or d2, not '%2'").arg(QLatin1String(keyword), shown(t.text)));
+    else return fail(Texts::text(TextNo::NeedsLine).arg(QString::fromLatin1(keyword), shown(t.text)));
     return true;
   }
 
@@ -393,26 +407,26 @@ class Parser {
 
   bool noArgs(const std::vector<Token>& t, size_t from, const std::string& keyword) {
     if (t.size() <= from) return true;
-    return fail(QStringLiteral("unexpected '%1' after %2").arg(shown(t[from].text), QString::fromStdString(keyword)));
+    return fail(Texts::text(TextNo::UnexpectedAfter).arg(shown(t[from].text), QString::fromStdString(keyword)));
   }
 
   bool parseLine(const char* s, qsizetype len) {
     std::vector<Token> t;
     if (!tokenize(s, len, t)) return false;
     if (t.empty()) return true;
-    if (t[0].quoted) return fail(QStringLiteral("a line starts with a keyword, not with text"));
+    if (t[0].quoted) return fail(Texts::text(TextNo::StartsWithText));
     const std::string kw = lower(t[0].text);
     using K = ScenarioOp::Kind;
 
     if (kw == "rate") {
-      if (t.size() < 2) return fail(QStringLiteral("rate needs a baud rate, as in: rate 9600"));
+      if (t.size() < 2) return fail(Texts::text(TextNo::RateNeedsBaud));
       int32_t baud = 0;
       if (!baudArg(t[1], &baud) || !noArgs(t, 2, kw)) return false;
       rate_ = baud;
       return true;
     }
     if (kw == "wait") {
-      if (t.size() < 2) return fail(QStringLiteral("wait needs a duration such as 250ms, 1.5s or 40us"));
+      if (t.size() < 2) return fail(Texts::text(TextNo::WaitNeedsDuration));
       uint64_t ns = 0;
       if (!durationArg(t[1], false, &ns) || !noArgs(t, 2, kw)) return false;
       add(K::Wait).ns = ns;
@@ -424,15 +438,15 @@ class Parser {
       return true;
     }
     if (kw == "d1" || kw == "d2") {
-      if (t.size() < 2) return fail(QStringLiteral("%1 needs quoted text or hex bytes, as in: %1 \"OK\" 0D 0A").arg(QString::fromStdString(kw)));
+      if (t.size() < 2) return fail(Texts::text(TextNo::DataNeedsItems).arg(QString::fromStdString(kw)));
       const size_t first = out_.bytes.size();
       for (size_t i = 1; i < t.size(); ++i) {
         uint8_t b;
         if (t[i].quoted) out_.bytes.insert(out_.bytes.end(), t[i].text.begin(), t[i].text.end());
         else if (hexByte(t[i], &b)) out_.bytes.push_back(b);
-        else return fail(QStringLiteral("'%1' is neither quoted text nor a two-digit hex byte").arg(shown(t[i].text)));
+        else return fail(Texts::text(TextNo::NotDataItem).arg(shown(t[i].text)));
       }
-      if (out_.bytes.size() > 0x7FFFFFFFu) return fail(QStringLiteral("too much data"));
+      if (out_.bytes.size() > 0x7FFFFFFFu) return fail(Texts::text(TextNo::TooMuchData));
       ScenarioOp& op = add(K::Data);
       op.line = kw == "d1" ? 0 : 1;
       op.offset = uint32_t(first);
@@ -442,20 +456,21 @@ class Parser {
       return true;
     }
     if (kw == "set") {
-      if (t.size() < 2) return fail(QStringLiteral("set needs NAME=0 or NAME=1, as in: set dtr=1 rts=1"));
+      if (t.size() < 2) return fail(Texts::text(TextNo::SetNeedsAssignment));
       uint8_t mask[2] = {0, 0}, value[2] = {0, 0};
       for (size_t i = 1; i < t.size(); ++i) {
         const std::string w = lower(t[i].text);
         const size_t eq = w.find('=');
         if (t[i].quoted || eq == std::string::npos)
-          return fail(QStringLiteral("'%1' is not NAME=0 or NAME=1").arg(shown(t[i].text)));
+          return fail(Texts::text(TextNo::NotAssignment).arg(shown(t[i].text)));
         const std::string name = w.substr(0, eq), v = w.substr(eq + 1);
         const LineName* found = nullptr;
         for (const LineName& ln : kLineNames)
           if (name == ln.name || name == ln.alias) found = &ln;
         if (!found)
-          return fail(QStringLiteral("unknown line '%1' (use dtr rts dsr cts dcd ri, or s1 s2 m1 m2 m5 m3)").arg(shown(name)));
-        if (v != "0" && v != "1") return fail(QStringLiteral("%1 must be set to 0 or 1, not '%2'").arg(QLatin1String(found->name), shown(v)));
+          return fail(Texts::text(TextNo::UnknownLine).arg(shown(name)));
+        if (v != "0" && v != "1")
+          return fail(Texts::text(TextNo::LineValue).arg(QString::fromLatin1(found->name), shown(v)));
         mask[found->side] |= found->bit;
         if (v == "1") value[found->side] |= found->bit;
         else value[found->side] &= uint8_t(~found->bit);
@@ -469,7 +484,7 @@ class Parser {
       return true;
     }
     if (kw == "error") {
-      if (t.size() < 3) return fail(QStringLiteral("error needs a line and a kind, as in: error d2 parity 41"));
+      if (t.size() < 3) return fail(Texts::text(TextNo::ErrorNeedsArgs));
       uint8_t line = 0;
       if (!lineArg(t[1], "error", &line)) return false;
       const std::string kind = lower(t[2].text);
@@ -479,14 +494,14 @@ class Parser {
       else if (!t[2].quoted && kind == "framing") word = LineErrorBit::Framing, withByte = true;
       else if (!t[2].quoted && kind == "overrun") word = LineErrorBit::Overrun;
       else if (!t[2].quoted && kind == "break") word = LineErrorBit::Break;
-      else return fail(QStringLiteral("unknown error '%1' (use parity, framing, overrun or break)").arg(shown(t[2].text)));
+      else return fail(Texts::text(TextNo::UnknownError).arg(shown(t[2].text)));
       uint8_t b = 0;
       if (withByte) {
-        if (t.size() < 4) return fail(QStringLiteral("a %1 error needs the received byte, as in: error d2 %1 41").arg(QString::fromStdString(kind)));
+        if (t.size() < 4) return fail(Texts::text(TextNo::ErrorNeedsByte).arg(QString::fromStdString(kind)));
         const bool oneChar = t[3].quoted && t[3].text.size() == 1;
         if (oneChar) b = uint8_t(t[3].text[0]);
         else if (!hexByte(t[3], &b))
-          return fail(QStringLiteral("'%1' is not a byte: write two hex digits or one quoted character").arg(shown(t[3].text)));
+          return fail(Texts::text(TextNo::NotAByte).arg(shown(t[3].text)));
         if (!noArgs(t, 4, kw)) return false;
       } else if (!noArgs(t, 3, kw)) {
         return false;
@@ -501,14 +516,14 @@ class Parser {
       return true;
     }
     if (kw == "repeat") {
-      if (t.size() < 2) return fail(QStringLiteral("repeat needs a count or 'forever'"));
+      if (t.size() < 2) return fail(Texts::text(TextNo::RepeatNeedsCount));
       if (int(open_.size()) >= ScenarioLimit::MaxNesting)
-        return fail(QStringLiteral("repeat blocks nested too deeply (at most %1)").arg(ScenarioLimit::MaxNesting));
+        return fail(Texts::text(TextNo::NestedTooDeeply).arg(ScenarioLimit::MaxNesting));
       bool endless = false;
       uint64_t count = 0;
       if (!t[1].quoted && lower(t[1].text) == "forever") endless = true;
       else if (t[1].quoted || !parseNumber(t[1].text, ScenarioLimit::MaxRepeat, &count))
-        return fail(QStringLiteral("'%1' is not a repeat count (0 to 10^18) or 'forever'").arg(shown(t[1].text)));
+        return fail(Texts::text(TextNo::NotRepeatCount).arg(shown(t[1].text)));
       if (!noArgs(t, 2, kw)) return false;
       open_.push_back(uint32_t(out_.ops.size()));
       ScenarioOp& op = add(K::Repeat);
@@ -518,11 +533,11 @@ class Parser {
     }
     if (kw == "end") {
       if (!noArgs(t, 1, kw)) return false;
-      if (open_.empty()) return fail(QStringLiteral("end without repeat"));
+      if (open_.empty()) return fail(Texts::text(TextNo::EndWithoutRepeat));
       return closeBlock();
     }
     if (kw == "stress") {
-      if (t.size() < 2) return fail(QStringLiteral("stress needs a baud rate, as in: stress 115200 10s"));
+      if (t.size() < 2) return fail(Texts::text(TextNo::StressNeedsBaud));
       int32_t baud = 0;
       if (!baudArg(t[1], &baud)) return false;
       bool endless = true, hasSeed = false;
@@ -537,7 +552,7 @@ class Parser {
       }
       if (i < t.size() && !t[i].quoted && lower(t[i].text).rfind("seed=", 0) == 0) {
         if (!parseNumber(t[i].text.substr(5), 0xFFFFFFFFu, &seed))
-          return fail(QStringLiteral("'%1': the seed is a number from 0 to 4294967295").arg(shown(t[i].text)));
+          return fail(Texts::text(TextNo::BadSeed).arg(shown(t[i].text)));
         hasSeed = true;
         ++i;
       }
@@ -551,8 +566,7 @@ class Parser {
       op.emits = (endless || ns > 0) ? 3 : 0;
       return true;
     }
-    return fail(QStringLiteral("unknown keyword '%1' (expected rate, wait, sync, d1, d2, set, error, repeat, end or stress)")
-                    .arg(shown(t[0].text)));
+    return fail(Texts::text(TextNo::UnknownKeyword).arg(shown(t[0].text)));
   }
 
   bool closeBlock() {
@@ -584,8 +598,7 @@ class Parser {
       for (int s = 0; s < 2; ++s) {
         if (!(emits & (1u << s)) || twice.m[s][s] > 0) continue;
         line_ = op.sourceLine;
-        return fail(QStringLiteral("the repeated block acts on the %1 but takes no time there; add a wait")
-                        .arg(s == 0 ? QStringLiteral("DTE side (d1, dtr, rts)") : QStringLiteral("DCE side (d2, dsr, cts, dcd, ri)")));
+        return fail(Texts::text(TextNo::BlockTakesNoTime).arg(Texts::text(s == 0 ? TextNo::SideDte : TextNo::SideDce)));
       }
     }
     return true;

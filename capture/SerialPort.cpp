@@ -4,6 +4,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int ComDoesNotExist = 9520;
+}  // namespace TextNo
+
 namespace {
 
 uint8_t fold(uint8_t c, bool ignoreCase) { return ignoreCase ? uint8_t(std::toupper(c)) : c; }
@@ -41,7 +47,7 @@ bool SerialPort::SetOpen(bool open, QString* error) {
   if (device_) return true;
   std::unique_ptr<PortDevice> device = factory_ ? factory_(comNumber_) : nullptr;
   if (!device) {
-    if (error) *error = QStringLiteral("COM%1 does not exist").arg(comNumber_);
+    if (error) *error = Texts::text(TextNo::ComDoesNotExist).arg(comNumber_);
     return false;
   }
   QString why;

@@ -4,6 +4,13 @@
 #include <optional>
 
 #include "capture/Scenario.h"
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int ScenarioTooLarge = 9580;  // the parser's text: the same limit
+constexpr int CannotOpen = 9640, LinkGone = 9641, EndAlreadyOpen = 9642, EndTaken = 9643;
+constexpr int BadBaud = 9644, BadDataBits = 9645, BadStopBits = 9646;
+}  // namespace TextNo
 
 namespace {
 
@@ -249,11 +256,11 @@ class SimulatedDevice final : public PortDevice {
   bool open(const LineSettings& settings, PortSink& sink, QString* error) override {
     SimulatedLink* link = *link_;
     if (!link) {
-      if (error) *error = path() + QStringLiteral(": the simulated link no longer exists");
+      if (error) *error = Texts::text(TextNo::LinkGone).arg(path());
       return false;
     }
     if (open_) {
-      if (error) *error = path() + QStringLiteral(" is busy: it is already open");
+      if (error) *error = Texts::text(TextNo::EndAlreadyOpen).arg(path());
       return false;
     }
     open_ = link->openEnd(end_, this, settings, sink, error);
@@ -299,11 +306,11 @@ SimulatedLink::~SimulatedLink() { *self_ = nullptr; }
 bool SimulatedLink::loadScenarioFile(const QString& path, QString* error) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    if (error) *error = QStringLiteral("%1: cannot open: %2").arg(path, file.errorString());
+    if (error) *error = Texts::text(TextNo::CannotOpen).arg(path, file.errorString());
     return false;
   }
   if (file.size() > ScenarioLimit::MaxTextBytes) {
-    if (error) *error = QStringLiteral("%1:1: the scenario is too large (more than 64 MiB)").arg(path);
+    if (error) *error = QStringLiteral("%1:1: ").arg(path) + Texts::text(TextNo::ScenarioTooLarge);
     return false;
   }
   const QByteArray text = file.read(ScenarioLimit::MaxTextBytes + 1);
@@ -371,19 +378,19 @@ bool SimulatedLink::openEnd(End end, const void* owner, const LineSettings& sett
   const QString name = end == End::A ? QStringLiteral("SIM-A") : QStringLiteral("SIM-B");
   EndState& e = state(end);
   if (e.owner) {
-    if (error) *error = name + QStringLiteral(" is busy: another device has it open");
+    if (error) *error = Texts::text(TextNo::EndTaken).arg(name);
     return false;
   }
   if (settings.baud <= 0) {
-    if (error) *error = QStringLiteral("%1: unsupported baud rate %2").arg(name).arg(settings.baud);
+    if (error) *error = Texts::text(TextNo::BadBaud).arg(name, QString::number(settings.baud));
     return false;
   }
   if (settings.dataBits < 5 || settings.dataBits > 8) {
-    if (error) *error = QStringLiteral("%1: unsupported number of data bits %2 (5 to 8)").arg(name).arg(settings.dataBits);
+    if (error) *error = Texts::text(TextNo::BadDataBits).arg(name, QString::number(settings.dataBits));
     return false;
   }
   if (settings.stopBits < 1 || settings.stopBits > 2) {
-    if (error) *error = QStringLiteral("%1: unsupported stop bits %2").arg(name).arg(settings.stopBits);
+    if (error) *error = Texts::text(TextNo::BadStopBits).arg(name, QString::number(settings.stopBits));
     return false;
   }
   e.settings = settings;

@@ -22,6 +22,18 @@
 #include <unistd.h>
 #include <vector>
 
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int DoesNotExist = 9530, PermissionDenied = 9531, BusyOtherProgram = 9532, NoDeviceBehind = 9533;
+constexpr int NotSerial = 9534, BusyLocked = 9535, AlreadyOpen = 9536;
+constexpr int InvalidBaud = 9537, InvalidDataBits = 9538, InvalidStopBits = 9539;
+constexpr int RefusesSettings = 9540, BaudNotSupported = 9541, FrameNotSupported = 9542;
+constexpr int FrameDataBits = 9543, FrameStopBits = 9544;
+constexpr int ParityNone = 9545, ParityOdd = 9546, ParityEven = 9547, ParityMark = 9548, ParitySpace = 9549;
+constexpr int HungUp = 9550, WentAway = 9551, ReadFailed = 9552;
+}  // namespace TextNo
+
 namespace {
 
 // Some drivers let this kernel-internal "no such ioctl" through to user space.
@@ -119,19 +131,20 @@ void installWakeHandler() {
 
 QString openFailure(const QString& path, int e) {
   switch (e) {
-    case ENOENT: return QStringLiteral("%1 does not exist").arg(path);
+    case ENOENT: return Texts::text(TextNo::DoesNotExist).arg(path);
     case EACCES:
-    case EPERM: return QStringLiteral("%1: permission denied (is the user in the dialout group?)").arg(path);
-    case EBUSY: return QStringLiteral("%1 is busy: another program has it open").arg(path);
+    case EPERM: return Texts::text(TextNo::PermissionDenied).arg(path);
+    case EBUSY: return Texts::text(TextNo::BusyOtherProgram).arg(path);
     case ENXIO:
-    case ENODEV: return QStringLiteral("%1 does not exist: no device behind it (adapter unplugged?)").arg(path);
-    case ENOTTY: return QStringLiteral("%1 is not a serial device").arg(path);
+    case ENODEV: return Texts::text(TextNo::NoDeviceBehind).arg(path);
+    case ENOTTY: return Texts::text(TextNo::NotSerial).arg(path);
+    // The system's own words for the rest; the colon joins them to the device.
     default: return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(e)));
   }
 }
 
 QString lockedMessage(const QString& path) {
-  return QStringLiteral("%1 is busy: another program or port has it open").arg(path);
+  return Texts::text(TextNo::BusyLocked).arg(path);
 }
 
 // Opens the node and takes its lock; -1 with errno set (EWOULDBLOCK for a held lock).
@@ -169,15 +182,16 @@ bool isPseudoTerminal(int fd) {
   return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
 }
 
-const char* parityName(Parity p) {
+// "mark parity" and the like, as the object of "does not support".
+QString parityText(Parity p) {
   switch (p) {
-    case Parity::None: return "no";
-    case Parity::Odd: return "odd";
-    case Parity::Even: return "even";
-    case Parity::Mark: return "mark";
-    case Parity::Space: return "space";
+    case Parity::None: return Texts::text(TextNo::ParityNone);
+    case Parity::Odd: return Texts::text(TextNo::ParityOdd);
+    case Parity::Even: return Texts::text(TextNo::ParityEven);
+    case Parity::Mark: return Texts::text(TextNo::ParityMark);
+    case Parity::Space: return Texts::text(TextNo::ParitySpace);
   }
-  return "?";
+  return QString();
 }
 
 void dropDtrRts(int fd) {
@@ -334,12 +348,13 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
     if (error) *error = why;
     return false;
   };
-  if (fd_ >= 0) return fail(QStringLiteral("%1 is already open").arg(path_));
-  if (settings.baud <= 0) return fail(QStringLiteral("%1: invalid baud rate %2").arg(path_).arg(settings.baud));
+  // One arg() call for all values: a '%' in the path must not take a number's place.
+  if (fd_ >= 0) return fail(Texts::text(TextNo::AlreadyOpen).arg(path_));
+  if (settings.baud <= 0) return fail(Texts::text(TextNo::InvalidBaud).arg(path_, QString::number(settings.baud)));
   if (settings.dataBits < 5 || settings.dataBits > 8)
-    return fail(QStringLiteral("%1: invalid number of data bits %2").arg(path_).arg(settings.dataBits));
+    return fail(Texts::text(TextNo::InvalidDataBits).arg(path_, QString::number(settings.dataBits)));
   if (settings.stopBits != 1 && settings.stopBits != 2)
-    return fail(QStringLiteral("%1: invalid number of stop bits %2").arg(path_).arg(settings.stopBits));
+    return fail(Texts::text(TextNo::InvalidStopBits).arg(path_, QString::number(settings.stopBits)));
 
   const int fd = openLocked(path_);
   if (fd < 0) return fail(describeOpenError(path_, errno));
@@ -360,10 +375,8 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   if (const int e = tio2::applyRaw(fd, settings, &inBaud, &outBaud)) {
     tio2::restore(fd, saved);
     if (e == EINVAL)
-      return abandon(QStringLiteral("%1 refuses the line settings (%2 baud, %3 data bits)")
-                         .arg(path_)
-                         .arg(settings.baud)
-                         .arg(settings.dataBits));
+      return abandon(Texts::text(TextNo::RefusesSettings)
+                         .arg(path_, QString::number(settings.baud), QString::number(settings.dataBits)));
     return abandon(openFailure(path_, e));
   }
   if (inBaud == 0) inBaud = outBaud;  // input speed 0 means "same as output"
@@ -371,10 +384,8 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   auto off = [want](uint32_t got) { return std::abs(double(got) - want) > want * 0.02; };
   if (off(outBaud) || off(inBaud)) {
     tio2::restore(fd, saved);
-    return abandon(QStringLiteral("%1 does not support %2 baud (it would run at %3 baud)")
-                       .arg(path_)
-                       .arg(settings.baud)
-                       .arg(off(outBaud) ? outBaud : inBaud));
+    return abandon(Texts::text(TextNo::BaudNotSupported)
+                       .arg(path_, QString::number(settings.baud), QString::number(off(outBaud) ? outBaud : inBaud)));
   }
 
   // A driver that cannot do the frame format adjusts it silently; recording under a
@@ -382,12 +393,14 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   LineSettings actual;
   if (!isPseudoTerminal(fd) && tio2::readFrame(fd, &actual) == 0) {
     QString what;
-    if (actual.dataBits != settings.dataBits) what = QStringLiteral("%1 data bits").arg(settings.dataBits);
-    else if (actual.parity != settings.parity) what = QStringLiteral("%1 parity").arg(parityName(settings.parity));
-    else if (actual.stopBits != settings.stopBits) what = QStringLiteral("%1 stop bits").arg(settings.stopBits);
-    if (!what.isEmpty()) {
+    bool differs = true;  // decided here, not by the text, which a table may lack
+    if (actual.dataBits != settings.dataBits) what = Texts::text(TextNo::FrameDataBits).arg(settings.dataBits);
+    else if (actual.parity != settings.parity) what = parityText(settings.parity);
+    else if (actual.stopBits != settings.stopBits) what = Texts::text(TextNo::FrameStopBits).arg(settings.stopBits);
+    else differs = false;
+    if (differs) {
       tio2::restore(fd, saved);
-      return abandon(QStringLiteral("%1 does not support %2").arg(path_, what));
+      return abandon(Texts::text(TextNo::FrameNotSupported).arg(path_, what));
     }
   }
 
@@ -456,6 +469,8 @@ void TermiosDevice::readAvailable() {
   // Bounded per activation so a flood cannot starve the event loop; the notifier
   // fires again for the rest.
   std::size_t budget = std::max<std::size_t>(chunk, 1 << 20);
+  // A flag of its own: the reason is a looked-up text and may be empty.
+  bool lost = false;
   QString lostReason;
   while (budget > 0) {
     const ssize_t n = ::read(fd, state->buffer.data(), chunk);
@@ -466,23 +481,25 @@ void TermiosDevice::readAvailable() {
       continue;
     }
     if (n == 0) {
-      lostReason = QStringLiteral("%1 hung up").arg(path_);
+      lost = true;
+      lostReason = Texts::text(TextNo::HungUp).arg(path_);
       break;
     }
     const int e = errno;
     if (e == EINTR) continue;
     if (e == EAGAIN || e == EWOULDBLOCK) break;
+    lost = true;
     lostReason = (e == EIO || e == ENXIO || e == ENODEV)
-                     ? QStringLiteral("%1 went away (adapter unplugged or line hung up)").arg(path_)
-                     : QStringLiteral("%1: read failed: %2").arg(path_, QString::fromLocal8Bit(std::strerror(e)));
+                     ? Texts::text(TextNo::WentAway).arg(path_)
+                     : Texts::text(TextNo::ReadFailed).arg(path_, QString::fromLocal8Bit(std::strerror(e)));
     break;
   }
-  if (lostReason.isEmpty()) {
+  if (!lost) {
     state->parser.pollCounters(sink);
     if (state->closed) return;
   }
   reading_ = false;
-  if (!lostReason.isEmpty()) lose(lostReason);
+  if (lost) lose(lostReason);
 }
 
 void TermiosDevice::readPending() { readAvailable(); }

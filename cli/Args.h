@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "settings/Texts.h"
+
 // Options as "--name value", "--name=value" or a bare "--flag"; everything else is positional.
 struct Args {
   QStringList positional;
@@ -24,17 +26,17 @@ struct Args {
         value = name.mid(eq + 1);
         name = name.left(eq);
         if (!valued.contains(name) && !flags.contains(name + QLatin1String("="))) {
-          a.error = QStringLiteral("option --%1 takes no value").arg(name);
+          a.error = Texts::text(9419).arg(name);
           return a;
         }
       } else if (valued.contains(name)) {
         if (i + 1 >= in.size()) {
-          a.error = QStringLiteral("option --%1 needs a value").arg(name);
+          a.error = Texts::text(9420).arg(name);
           return a;
         }
         value = in[++i];
       } else if (!flags.contains(name) && !flags.contains(name + QLatin1String("="))) {
-        a.error = QStringLiteral("unknown option --%1").arg(name);
+        a.error = Texts::text(9421).arg(name);
         return a;
       }
       a.options[name] = value;

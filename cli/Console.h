@@ -4,7 +4,8 @@
 #include "settings/MessageSink.h"
 
 // Messages on the terminal: reports go to standard error in the current language.
-// A question takes its safe answer, since nobody is asked in batch use.
+// A question is asked when standard input is a terminal; otherwise it takes the
+// answer that changes nothing, and says so.
 class ConsoleMessages : public MessageSink {
  public:
   void reportError(int titleText, int messageText, const QString& extra, const char* sourceFile,

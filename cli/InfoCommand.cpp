@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +17,13 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/RecordText.h"
+#include "settings/Texts.h"
+
+namespace TextNo {
+constexpr int NotRegular = 9415, OneFile = 9422, FromValue = 9423, CountValue = 9424, ReadFailed = 9425;
+constexpr int File = 9426, Records = 9427, First = 9428, Last = 9429, Counters = 9430, Line = 9431, Note = 9432;
+constexpr int Marks = 9433, LineStats = 9434, Trailing = 9435, Misnumbered = 9436;
+}  // namespace TextNo
 
 namespace {
 
@@ -30,7 +39,7 @@ Scan scanRecords(const QString& path, int64_t from, const std::function<bool(int
   const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    scan.error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("not a regular file");
+    scan.error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : Texts::text(TextNo::NotRegular);
     if (fd >= 0) ::close(fd);
     return scan;
   }
@@ -42,7 +51,7 @@ Scan scanRecords(const QString& path, int64_t from, const std::function<bool(int
     const int64_t want = std::min(kChunk, scan.records - i);
     const ssize_t got = ::pread(fd, buf.data(), size_t(want) * kRecordSize, i * int64_t(kRecordSize));
     if (got <= 0) {
-      scan.error = QStringLiteral("read failed at record %1").arg(i);
+      scan.error = Texts::text(TextNo::ReadFailed).arg(i);
       break;
     }
     const int64_t n = got / int64_t(kRecordSize);
@@ -74,7 +83,7 @@ const char* const kErrorNames[ErrorCount] = {"PE1", "FE1", "LE1", "PE2", "FE2", 
 int runInfo(const QStringList& in) {
   const Args a = Args::parse(in, {}, {"json"});
   if (!a.error.isEmpty() || a.positional.size() != 1) {
-    printErr(a.error.isEmpty() ? QStringLiteral("vorlog-cli info: give one record file\n") : a.error + "\n");
+    printErr(QStringLiteral("vorlog-cli info: ") + (a.error.isEmpty() ? Texts::text(TextNo::OneFile) : a.error) + "\n");
     return 2;
   }
   const QString path = a.positional[0];
@@ -112,21 +121,25 @@ int runInfo(const QStringList& in) {
     printOut(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     return 0;
   }
-  QString out = QStringLiteral("file     %1\nrecords  %2\n").arg(path).arg(scan.records);
+  // One labelled line; labels are padded so the values stand in one column.
+  int width = 0;
+  for (int label : {TextNo::File, TextNo::Records, TextNo::First, TextNo::Last, TextNo::Counters, TextNo::Line,
+                    TextNo::Note, TextNo::Marks})
+    width = std::max(width, int(Texts::text(label).size()) + 1);
+  auto line = [width](int label, const QString& value) {
+    return Texts::text(label).leftJustified(width) + value + QLatin1Char('\n');
+  };
+  QString out = line(TextNo::File, path) + line(TextNo::Records, QString::number(scan.records));
   if (scan.records) {
-    out += QStringLiteral("first    %1\nlast     %2\n").arg(formatOleDate(first.timeStamp), formatOleDate(last.timeStamp));
-    out += QStringLiteral("counters");
-    for (int i = 0; i < CounterCount; ++i) out += QStringLiteral("  %1 %2").arg(kCounterNames[i]).arg(last.counters[i]);
-    out += QStringLiteral("\nline     load %1 %  peak %2 %  quality %3 %\n")
-               .arg(last.lineLoad)
-               .arg(last.peakLoad)
-               .arg(last.lineQuality);
+    out += line(TextNo::First, formatOleDate(first.timeStamp)) + line(TextNo::Last, formatOleDate(last.timeStamp));
+    QString counters;
+    for (int i = 0; i < CounterCount; ++i) counters += QStringLiteral("%1 %2  ").arg(kCounterNames[i]).arg(last.counters[i]);
+    out += line(TextNo::Counters, counters.trimmed());
+    out += line(TextNo::Line, Texts::text(TextNo::LineStats).arg(last.lineLoad).arg(last.peakLoad).arg(last.lineQuality));
   }
-  if (scan.trailingBytes)
-    out += QStringLiteral("note     %1 bytes after the last whole record (an interrupted write) are ignored\n")
-               .arg(scan.trailingBytes);
-  if (misnumbered) out += QStringLiteral("note     %1 records hold a number other than their place\n").arg(misnumbered);
-  out += QStringLiteral("marks    %1\n").arg(markLines.size());
+  if (scan.trailingBytes) out += line(TextNo::Note, Texts::text(TextNo::Trailing).arg(scan.trailingBytes));
+  if (misnumbered) out += line(TextNo::Note, Texts::text(TextNo::Misnumbered).arg(misnumbered));
+  out += line(TextNo::Marks, QString::number(markLines.size()));
   if (!markLines.isEmpty()) out += markLines.join(QLatin1Char('\n')) + QLatin1Char('\n');
   printOut(out);
   return 0;
@@ -135,14 +148,14 @@ int runInfo(const QStringList& in) {
 int runDump(const QStringList& in) {
   const Args a = Args::parse(in, {"from", "count"}, {});
   if (!a.error.isEmpty() || a.positional.size() != 1) {
-    printErr(a.error.isEmpty() ? QStringLiteral("vorlog-cli dump: give one record file\n") : a.error + "\n");
+    printErr(QStringLiteral("vorlog-cli dump: ") + (a.error.isEmpty() ? Texts::text(TextNo::OneFile) : a.error) + "\n");
     return 2;
   }
   bool ok = true;
   const int64_t from = a.has("from") ? a.value("from").toLongLong(&ok) : 0;
-  if (!ok || from < 0) return printErr(QStringLiteral("vorlog-cli dump: --from takes a record number\n")), 2;
+  if (!ok || from < 0) return printErr(QStringLiteral("vorlog-cli dump: ") + Texts::text(TextNo::FromValue) + "\n"), 2;
   const int64_t count = a.has("count") ? a.value("count").toLongLong(&ok) : INT64_MAX;
-  if (!ok || count < 0) return printErr(QStringLiteral("vorlog-cli dump: --count takes a number\n")), 2;
+  if (!ok || count < 0) return printErr(QStringLiteral("vorlog-cli dump: ") + Texts::text(TextNo::CountValue) + "\n"), 2;
   int64_t shown = 0;
   QString out;
   // The byte in hex and, where printable, as the character itself.

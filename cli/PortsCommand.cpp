@@ -3,12 +3,17 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "settings/Texts.h"
 #include "settings/UserPath.h"
+
+namespace TextNo {
+constexpr int TakesNoFile = 9437, NumbersNotKept = 9411, NoPorts = 9438, NotAvailable = 9439;
+}
 
 int runPorts(const QStringList& in) {
   const Args a = Args::parse(in, {}, {"simulate="});
   if (!a.error.isEmpty() || !a.positional.isEmpty()) {
-    printErr(QStringLiteral("vorlog-cli ports: %1\n").arg(a.error.isEmpty() ? "takes no file" : a.error));
+    printErr(QStringLiteral("vorlog-cli ports: %1\n").arg(a.error.isEmpty() ? Texts::text(TextNo::TakesNoFile) : a.error));
     return 2;
   }
   ensureUserPath();
@@ -17,7 +22,7 @@ int runPorts(const QStringList& in) {
   PortRegistry registry(configurationFilePath());
   if (a.has("simulate")) registry.useSimulation(&link);
   QString error;
-  if (!registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: note: %1; port numbers are not kept\n").arg(error));
+  if (!registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::NumbersNotKept).arg(error) + QLatin1Char('\n'));
   QString out;
   for (const PortInfo& p : registry.ports()) {
     QString why;
@@ -26,9 +31,9 @@ int runPorts(const QStringList& in) {
                .arg(p.comNumber, -2)
                .arg(p.path, -20)
                .arg(p.description.isEmpty() ? QStringLiteral("-") : p.description)
-               .arg(available ? QString() : QStringLiteral("  (not available: %1)").arg(why));
+               .arg(available ? QString() : Texts::text(TextNo::NotAvailable).arg(why));
   }
-  if (out.isEmpty()) out = QStringLiteral("no serial ports found (use --simulate for the simulated link)\n");
+  if (out.isEmpty()) out = Texts::text(TextNo::NoPorts) + QLatin1Char('\n');
   printOut(out);
   return 0;
 }

@@ -16,6 +16,15 @@
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 
+namespace TextNo {
+constexpr int OneFile = 9402, AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406;
+constexpr int StopBitsValue = 9407, DurationValue = 9408, EventsValue = 9409, NoUserFolder = 9410;
+constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, HoldsRecording = 9414, NotRegular = 9415;
+constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418;
+constexpr int SerialError = 2000, ComAInit = 2010, ComBInit = 2011, PortLost = 2015, FileOperation = 3000;
+constexpr int OpenError = 3001;
+}  // namespace TextNo
+
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
@@ -35,7 +44,7 @@ int resolvePort(const QString& text, PortRegistry& registry, QString* error) {
   bool ok = false;
   const int n = t.toInt(&ok);
   if (ok) {
-    if (n < 1 || n > PortRegistry::kMaxCom) *error = QStringLiteral("COM numbers run from 1 to %1").arg(PortRegistry::kMaxCom);
+    if (n < 1 || n > PortRegistry::kMaxCom) *error = Texts::text(TextNo::ComRange).arg(PortRegistry::kMaxCom);
     return ok && n >= 1 && n <= PortRegistry::kMaxCom ? n : 0;
   }
   return registry.numberFor(text, error);
@@ -56,29 +65,29 @@ int runRecord(const QStringList& in) {
     return 2;
   };
   if (!a.error.isEmpty()) return usage(a.error);
-  if (a.positional.size() != 1) return usage(QStringLiteral("give exactly one record file (OUT.vrd)"));
-  if (a.has("append") && a.has("replace")) return usage(QStringLiteral("--append and --replace exclude each other"));
+  if (a.positional.size() != 1) return usage(Texts::text(TextNo::OneFile));
+  if (a.has("append") && a.has("replace")) return usage(Texts::text(TextNo::AppendOrReplace));
 
   bool ok = true;
   const int baud = a.has("baud") ? a.value("baud").toInt(&ok) : 9600;
-  if (!ok || baud <= 0) return usage(QStringLiteral("--baud takes a positive whole number"));
+  if (!ok || baud <= 0) return usage(Texts::text(TextNo::BaudValue));
   const int dataBits = a.has("data-bits") ? a.value("data-bits").toInt(&ok) : 8;
-  if (!ok || dataBits < 5 || dataBits > 8) return usage(QStringLiteral("--data-bits takes 5, 6, 7 or 8"));
+  if (!ok || dataBits < 5 || dataBits > 8) return usage(Texts::text(TextNo::DataBitsValue));
   const QString parity = a.has("parity") ? a.value("parity").toUpper() : QStringLiteral("N");
-  if (!QStringList{"N", "E", "O", "M", "S"}.contains(parity)) return usage(QStringLiteral("--parity takes N, E, O, M or S"));
+  if (!QStringList{"N", "E", "O", "M", "S"}.contains(parity)) return usage(Texts::text(TextNo::ParityValue));
   const QString stop = a.has("stop-bits") ? a.value("stop-bits") : QStringLiteral("1");
-  if (!QStringList{"1", "1.5", "2"}.contains(stop)) return usage(QStringLiteral("--stop-bits takes 1, 1.5 or 2"));
+  if (!QStringList{"1", "1.5", "2"}.contains(stop)) return usage(Texts::text(TextNo::StopBitsValue));
   Limits limits;
   if (a.has("duration")) {
     limits.duration = a.value("duration").toDouble(&ok);
-    if (!ok || limits.duration <= 0) return usage(QStringLiteral("--duration takes a positive number of seconds"));
+    if (!ok || limits.duration <= 0) return usage(Texts::text(TextNo::DurationValue));
   }
   if (a.has("events")) {
     limits.events = a.value("events").toLongLong(&ok);
-    if (!ok || limits.events <= 0) return usage(QStringLiteral("--events takes a positive whole number"));
+    if (!ok || limits.events <= 0) return usage(Texts::text(TextNo::EventsValue));
   }
 
-  if (!ensureUserPath()) printErr(QStringLiteral("vorlog-cli: cannot create the user folder %1\n").arg(userPath()));
+  if (!ensureUserPath()) printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::NoUserFolder).arg(userPath()) + QLatin1Char('\n'));
 
   MonotonicClock clock;
   ConsoleMessages messages;
@@ -99,11 +108,11 @@ int runRecord(const QStringList& in) {
 
   CaptureSession s(clock, messages, ui, userPath(), link.get());
   QString error;
-  if (!s.registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: note: %1; port numbers are not kept\n").arg(error));
+  if (!s.registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::NumbersNotKept).arg(error) + QLatin1Char('\n'));
   int comA = link ? 1 : 0, comB = link ? 2 : 0;
   if (a.has("port-a") && !(comA = resolvePort(a.value("port-a"), s.registry, &error))) return usage(error);
   if (a.has("port-b") && !(comB = resolvePort(a.value("port-b"), s.registry, &error))) return usage(error);
-  if (comA && comA == comB) return usage(QStringLiteral("port A and port B must be two different ports"));
+  if (comA && comA == comB) return usage(Texts::text(TextNo::SamePort));
 
   s.ports.BuildPortLists(s.registry, PortValueLists::defaults());
   for (auto [com, isA] : {std::pair{comA, true}, std::pair{comB, false}}) {
@@ -111,7 +120,8 @@ int runRecord(const QStringList& in) {
     if (!(isA ? s.ports.selectComA(com) : s.ports.selectComB(com))) {
       QString why;
       s.registry.IsPortAvailable(com, &why);
-      VORLOG_REPORT(messages, 2000, isA ? 2010 : 2011, QStringLiteral("\n\nCOM%1\n%2").arg(com).arg(why));
+      VORLOG_REPORT(messages, TextNo::SerialError, isA ? TextNo::ComAInit : TextNo::ComBInit,
+                    QStringLiteral("\n\nCOM%1\n%2").arg(com).arg(why));
       return 1;
     }
   }
@@ -131,12 +141,13 @@ int runRecord(const QStringList& in) {
     probe.setName(s.file.name());
     probe.qualifyName(userPath());
     if (!probe.isRegularOrAbsent()) {
-      VORLOG_REPORT(messages, 3000, 3001, QStringLiteral("\n\n%1\nnot a regular file").arg(probe.name()));
+      VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
+                    QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
       return 1;
     }
     if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
         !a.has("replace"))
-      return usage(QStringLiteral("%1 holds a recording; give --append or --replace").arg(probe.name()));
+      return usage(Texts::text(TextNo::HoldsRecording).arg(probe.name()));
   }
   if (a.has("replace")) s.recorder.btnRECreplaceClick();
 
@@ -157,7 +168,7 @@ int runRecord(const QStringList& in) {
   QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] { finish(0); });
   for (SerialPort* port : {&s.comA, &s.comB}) {
     QObject::connect(port, &SerialPort::portLost, [&, port](const QString& reason) {
-      VORLOG_REPORT(messages, 2000, 2015, portExtraText(*port, reason));
+      VORLOG_REPORT(messages, TextNo::SerialError, TextNo::PortLost, portExtraText(*port, reason));
       finish(1);
     });
   }
@@ -194,7 +205,7 @@ int runRecord(const QStringList& in) {
   const bool showProgress = !a.has("quiet") && ::isatty(STDERR_FILENO);
   auto progressLine = [&] {
     const EventRecord& r = s.engine.lastBuilt();
-    return QStringLiteral("\r%1 events  D1 %2 B  D2 %3 B  load %4 %  peak %5 %  errors %6/%7/%8   ")
+    return (QStringLiteral("\r") + Texts::text(TextNo::Progress) + QStringLiteral("   "))
         .arg(eventsThisRun())
         .arg(s.engine.counter(CntD1) - d1Start)
         .arg(s.engine.counter(CntD2) - d2Start)
@@ -216,7 +227,7 @@ int runRecord(const QStringList& in) {
   std::signal(SIGTERM, SIG_DFL);
 
   const uint64_t written = s.engine.writtenCount() - writtenBefore;
-  printOut(QStringLiteral("%1: %2 records written (D1 %3 bytes, D2 %4 bytes, PE %5, FE %6, LE %7) in %8 s%9\n")
+  printOut((Texts::text(TextNo::Summary) + QStringLiteral("%9\n"))
                .arg(s.file.name())
                .arg(written)
                .arg(s.engine.counter(CntD1) - d1Start)
@@ -225,7 +236,7 @@ int runRecord(const QStringList& in) {
                .arg(s.engine.counter(CntFe))
                .arg(s.engine.counter(CntLe))
                .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 2)
-               .arg(s.engine.failedCount() ? QStringLiteral(", %1 writes FAILED").arg(s.engine.failedCount()) : QString()));
+               .arg(s.engine.failedCount() ? Texts::text(TextNo::WritesFailed).arg(s.engine.failedCount()) : QString()));
   if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
   return exitCode;
 }

@@ -4,23 +4,41 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "settings/Texts.h"
+#include "settings/Configuration.h"
+
+namespace TextNo {
+constexpr int Usage = 9400, UnknownCommand = 9401, LangValue = 9441;
+}
 
 namespace {
 
-const char* const kUsage =
-    "usage: vorlog-cli COMMAND [options]\n"
-    "\n"
-    "commands:\n"
-    "  ports [--simulate]             list the serial ports with their COM numbers\n"
-    "  record OUT.vrd [options]       record the link into a record file\n"
-    "      --port-a PORT, --port-b PORT   COM number (3, COM3) or device path; A hears D2, B hears D1\n"
-    "      --baud N  --data-bits 5..8  --parity N|E|O|M|S  --stop-bits 1|1.5|2\n"
-    "      --simulate[=SCENARIO]      the simulated link (built-in exchange, a scenario file, or 'stress')\n"
-    "      --append | --replace       what to do with an existing file\n"
-    "      --duration SECONDS  --events N   stop after this long or this many events\n"
-    "      --quiet                    no progress line\n"
-    "  info FILE.vrd [--json]         records, time span, counters and marks of a record file\n"
-    "  dump FILE.vrd [--from N] [--count N]   the records one per line\n";
+// The language of the configuration (the installer's choice until the user made one); nothing is saved.
+int configuredLanguageOffset() {
+  Configuration configuration;
+  configuration.load();
+  return configuration.languageOffset;
+}
+
+// Takes "--lang de|en" (anywhere on the line) out of the arguments; false for another value.
+bool takeLanguage(QStringList& args) {
+  for (int i = 0; i < args.size(); ++i) {
+    QString value;
+    if (args[i] == QLatin1String("--lang") && i + 1 < args.size()) {
+      value = args[i + 1];
+      args.remove(i, 2);
+    } else if (args[i].startsWith(QLatin1String("--lang="))) {
+      value = args[i].mid(7);
+      args.remove(i);
+    } else {
+      continue;
+    }
+    if (value != QLatin1String("de") && value != QLatin1String("en")) return false;
+    Texts::setLanguageOffset(value == QLatin1String("de") ? 0 : Texts::kEnglishOffset);
+    return true;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -30,8 +48,13 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   QStringList args = app.arguments().mid(1);
+  Texts::setLanguageOffset(configuredLanguageOffset());
+  if (!takeLanguage(args)) {
+    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::LangValue) + QLatin1Char('\n'));
+    return 2;
+  }
   if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
-    printOut(QString::fromLatin1(kUsage));
+    printOut(Texts::text(TextNo::Usage));
     return args.isEmpty() ? 2 : 0;
   }
   const QString command = args.takeFirst();
@@ -39,6 +62,7 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("record")) return runRecord(args);
   if (command == QLatin1String("info")) return runInfo(args);
   if (command == QLatin1String("dump")) return runDump(args);
-  printErr(QStringLiteral("vorlog-cli: unknown command '%1'\n\n").arg(command) + QString::fromLatin1(kUsage));
+  printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::UnknownCommand).arg(command) + QStringLiteral("\n\n") +
+           Texts::text(TextNo::Usage));
   return 2;
 }

@@ -7,10 +7,14 @@
 #include "capture/Clock.h"
 #include "settings/Texts.h"
 
+namespace TextNo {
+constexpr int Invalid = 9443, FileStart = 9444, OtherMark = 9445;
+}
+
 QString markLabel(const EventRecord& r) {
   if (r.markType == Mark::SystemType) {
     switch (r.markCode) {
-      case Mark::Plain: return QStringLiteral("E_0.file start");
+      case Mark::Plain: return Texts::text(TextNo::FileStart);
       case Mark::Appended: return Texts::text(4219);
       case Mark::UserStop: return Texts::text(4220);
       case Mark::UserStart: return Texts::text(4221);
@@ -26,13 +30,13 @@ QString markLabel(const EventRecord& r) {
     return Texts::text(kPrefix[a]) + QString::number(r.triggerNumber) + QLatin1Char('.') + type + QLatin1Char('.') +
            Texts::text(kAction[a]);
   }
-  if (r.markCode != Mark::Plain) return QStringLiteral("mark %1/%2").arg(r.markCode).arg(r.markType);
+  if (r.markCode != Mark::Plain) return Texts::text(TextNo::OtherMark).arg(r.markCode).arg(r.markType);
   return QString();
 }
 
 QString formatOleDate(double oleDate) {
   // Years 1900 to 9999 only: anything else is no time stamp of ours.
-  if (!std::isfinite(oleDate) || oleDate < 1.0 || oleDate > 2958465.0) return QStringLiteral("invalid");
+  if (!std::isfinite(oleDate) || oleDate < 1.0 || oleDate > 2958465.0) return Texts::text(TextNo::Invalid);
   const double secs = unixLocalFromOleDate(oleDate);
   const double whole = std::floor(secs);
   int micros = int(std::llround((secs - whole) * 1e6));

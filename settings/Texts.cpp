@@ -1,93 +1,111 @@
 #include "settings/Texts.h"
 
-#include <unordered_map>
+#include <QHash>
+#include <QStringDecoder>
+#include <QtGlobal>
+#include <atomic>
+#include <cstddef>
+
+// The bytes of resources/texts*.txt, generated into the build tree by CMake.
+namespace TextsData {
+struct File {
+  const char* name;
+  const char* bytes;
+  std::size_t size;
+};
+extern const File kFiles[];
+extern const std::size_t kFileCount;
+}  // namespace TextsData
 
 namespace {
 
-int gOffset = Texts::kEnglishOffset;
+std::atomic<int> gOffset{Texts::kEnglishOffset};
 
-struct Entry {
-  int number;
-  const char* german;
-  const char* english;
+constexpr int kMaxNumber = 999999;
+
+struct Table {
+  QList<Texts::Entry> entries;
+  QHash<int, QString> byNumber;  // German under n, English under n + 10000
 };
 
-// The numbered texts the capture and recording core speak in.
-const Entry kEntries[] = {
-    {23, "Kein Titel verfügbar", "No title available"},
-    {70,
-     "Ihr System hat keinen Hochleistungszähler!\nDie Zeitmessung erfolgt daher mit etwa 55 Millisekunden\nstatt 8 "
-     "Mikrosekunden Genauigkeit!!!\n",
-     "Your system has no high performance counter!\nTherefore time measurement is done with about 55 "
-     "milliseconds\ninstead of 8 microseconds accuracy!!!\n"},
-    {205, "WARNUNG", "WARNING"},
-    {801, "Systemzeitgeber zu langsam - Echtzeitaufzeichnung NICHT möglich!!!",
-     "Systemtimer to slow - Realtime rceording NOT possible!!!"},
-    {2000, "Fehler an der seriellen Schnittstelle", "Serial communication device error occurred"},
-    {2010,
-     "Der angeforderte COM-A-Port kann nicht initialisiert werden.\n\n\tBitte prüfen Sie die "
-     "Schnittstelleneinstellungen!!!\n\nIhre COM-Port-Hardware unterstützt eventuell nicht alle Einstellungen. Diese "
-     "können im Hardware-Handbuch oder in der Geräteverwaltung geprüft werden.\n",
-     "The requested COM A port cannot be initialized.\n\n\tPlease check the port settings!!!\n\nYour COM port "
-     "hardware may not support all settings. These can be checked in the hardware manual or in the Windows device "
-     "manager.\n"},
-    {2011,
-     "Der angeforderte COM-Port kann nicht initialisiert werden.\n\n\tBitte prüfen Sie die "
-     "Schnittstelleneinstellungen!!!\n\nIhre COM-Port-Hardware unterstützt eventuell nicht alle Einstellungen. Diese "
-     "können im Hardware-Handbuch oder in der Geräteverwaltung geprüft werden.\n",
-     "The requested COM port cannot be initialized.\n\n\tPlease check the port settings!!!\n\nYour COM port hardware "
-     "may not support all settings. These can be checked in the hardware manual or in the Windows device "
-     "manager.\n"},
-    {2013, "Der benötigte COM-A-Port kann nicht geschlossen werden!\n\n\tBitte prüfen Sie Ihre "
-           "Schnittstelleneinstellungen!!!\n",
-     "The required COM A port can not be closed!\n\n\tPlease check your port settings!!!\n"},
-    {2014, "Der benötigte COM-B-Port kann nicht geschlossen werden!\n\n\tBitte prüfen Sie Ihre "
-           "Schnittstelleneinstellungen!!!\n",
-     "The required COM B port can not be closed!\n\n\tPlease check your port settings!!!\n"},
-    {2015, "Die Verbindung zum COM-Port ist abgerissen (Adapter entfernt?). Die Aufzeichnung wurde beendet.\n",
-     "The connection to the COM port was lost (adapter removed?). Recording has been stopped.\n"},
-    {2053,
-     "Für die Verwendung von Vorlog benötigen Sie mindestens 2 COM-Ports.\n\nEine vollwertige Messung ist nicht "
-     "möglich!\n",
-     "You need at least 2 COM ports for the use of Vorlog.\n\nA fully qualified measurement is not possible!\n"},
-    {3000, "Dateioperation", "File operation"},
-    {3001, "Fehler beim Öffnen der Aufzeichnungsdatei!", "Error opening record file!"},
-    {3002, "Fehler beim Anlegen der Aufzeichnungsdatei!", "Error creating record file!"},
-    {3003, "Fehler beim Löschen der Aufzeichnungsdatei!", "Error deleting record file!"},
-    {3004, "Fehler beim Schreiben der Aufzeichnungsdatei!", "Error writing record file!"},
-    {4211, "T_", "T_"},
-    {4212, "start", "start"},
-    {4214, "T_", "T_"},
-    {4215, "erkannt", "detected"},
-    {4217, "T_", "T_"},
-    {4218, "stop", "stop"},
-    {4219, "E_0.angehängt", "E_0.appended"},
-    {4220, "E_0.Benutzer-Stopp", "E_0.user stop"},
-    {4221, "E_0.Benutzer-Start", "E_0.user start"},
-    {4226, "Daten", "data"},
-    {4227, "Signal", "signal"},
-    {4228, "Fehler", "error"},
-    {4229, "Timer", "timer"},
-    {4230, "Inakt", "inact"},
-    {4231, "debug", "debug"},
-    {4314, "1", "1"},
-    {4315, "1.5", "1.5"},
-    {4316, "2", "2"},
-    {4273, "MONITORBETRIEB", "MONITOR MODE"},
-    {4274, "AUSWERTEBETRIEB", "EXAMINE MODE"},
-    {8167, "BITTE WARTEN, AUSSTEHENDE DATEN WERDEN GELESEN...", "PLEASE WAIT, READING PENDING DATA..."},
-};
-
-const std::unordered_map<int, QString>& table() {
-  static const std::unordered_map<int, QString> map = [] {
-    std::unordered_map<int, QString> m;
-    for (const Entry& e : kEntries) {
-      m.emplace(e.number, QString::fromUtf8(e.german));
-      m.emplace(e.number + Texts::kEnglishOffset, QString::fromUtf8(e.english));
+const Table& table() {
+  static const Table t = [] {
+    Table result;
+    for (const Texts::CompiledFile& file : Texts::compiledFiles()) {
+      QString error;
+      // A broken line loses only its own number; the tests catch it before it ships.
+      const QList<Texts::Entry> entries = Texts::parseTable(file.bytes, &error);
+      if (!error.isEmpty()) qWarning("%s: %s", qPrintable(file.name), qPrintable(error));
+      for (const Texts::Entry& e : entries) {
+        const int english = e.number + Texts::kEnglishOffset;
+        if (result.byNumber.contains(e.number) || result.byNumber.contains(english)) {
+          qWarning("%s: line %d: text %d is taken by another table", qPrintable(file.name), e.line, e.number);
+          continue;
+        }
+        result.byNumber.insert(e.number, e.german);
+        result.byNumber.insert(english, e.english);
+        result.entries.append(e);
+      }
     }
-    return m;
+    return result;
   }();
-  return map;
+  return t;
+}
+
+bool parseNumber(QByteArrayView field, int* number) {
+  if (field.isEmpty() || field.size() > 6) return false;
+  int n = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (n < 1 || n > kMaxNumber) return false;
+  *number = n;
+  return true;
+}
+
+bool isUtf8(QByteArrayView bytes) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = decoder.decode(bytes);  // the decoder works when its result is taken
+  return !decoder.hasError();
+}
+
+// Resolves the escapes of one field; checks the UTF-8 only when asked, since the table
+// is checked as a whole first.
+bool unescape(QByteArrayView field, QString* out, bool checkUtf8) {
+  if (checkUtf8 && !isUtf8(field)) return false;
+  if (!field.contains('\\')) {
+    *out = QString::fromUtf8(field);
+    return true;
+  }
+  QByteArray bytes;
+  bytes.reserve(field.size());
+  for (qsizetype i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c != '\\') {
+      bytes += c;
+      continue;
+    }
+    if (++i == field.size()) return false;
+    switch (field[i]) {
+      case 'n':
+        bytes += '\n';
+        break;
+      case 't':
+        bytes += '\t';
+        break;
+      case '\\':
+        bytes += '\\';
+        break;
+      case 'e':
+        if (field.size() != 2) return false;  // \e stands for the whole field only
+        break;
+      default:
+        return false;
+    }
+  }
+  *out = QString::fromUtf8(bytes);
+  return true;
 }
 
 }  // namespace
@@ -97,10 +115,96 @@ namespace Texts {
 void setLanguageOffset(int offset) { gOffset = offset == 0 ? 0 : kEnglishOffset; }
 int languageOffset() { return gOffset; }
 
-QString text(int n) {
-  const auto& t = table();
-  auto it = t.find(n + gOffset);
-  return it == t.end() ? QString() : it->second;
+QString text(int n) { return table().byNumber.value(n + gOffset); }
+
+bool unescapeField(QByteArrayView field, QString* out) { return unescape(field, out, true); }
+
+QList<Entry> parseTable(const QByteArray& data, QString* error) {
+  QList<Entry> entries;
+  entries.reserve(data.count('\n') + 1);
+  QHash<int, int> lineOf;  // number -> line where it was defined
+  lineOf.reserve(entries.capacity());
+  QString firstError;
+  auto fail = [&](int line, const QString& why) {
+    if (firstError.isEmpty()) firstError = QStringLiteral("line %1: %2").arg(QString::number(line), why);
+  };
+
+  // Checking the whole table at once is cheaper than checking every field; only a
+  // table with a fault goes through the fields one by one.
+  const bool checkEachField = !isUtf8(data);
+  int lineNo = 0;
+  qsizetype pos = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;  // an editor's byte order mark
+  while (pos < data.size()) {
+    qsizetype end = data.indexOf('\n', pos);
+    if (end < 0) end = data.size();
+    QByteArrayView line = QByteArrayView(data).sliced(pos, end - pos);
+    pos = end + 1;
+    ++lineNo;
+    if (line.endsWith('\r')) line.chop(1);  // a table saved with Windows line ends
+    if (line.trimmed().isEmpty() || line.startsWith('#')) continue;
+
+    const qsizetype tab1 = line.indexOf('\t');
+    const qsizetype tab2 = tab1 < 0 ? -1 : line.indexOf('\t', tab1 + 1);
+    const qsizetype tab3 = tab2 < 0 ? -1 : line.indexOf('\t', tab2 + 1);
+    if (tab2 < 0 || tab3 >= 0) {
+      fail(lineNo,
+           QStringLiteral("expected NUMBER<TAB>German<TAB>English, found %1 field(s)").arg(line.count('\t') + 1));
+      continue;
+    }
+    const QByteArrayView numberField = line.first(tab1);
+    const QByteArrayView germanField = line.sliced(tab1 + 1, tab2 - tab1 - 1);
+    const QByteArrayView englishField = line.sliced(tab2 + 1);
+    Entry e;
+    e.line = lineNo;
+    if (!parseNumber(numberField, &e.number)) {
+      fail(lineNo, QStringLiteral("\"%1\" is no text number (1 to %2)")
+                       .arg(QString::fromUtf8(numberField.first(qMin<qsizetype>(numberField.size(), 20))),
+                            QString::number(kMaxNumber)));
+      continue;
+    }
+    if (germanField.isEmpty() || englishField.isEmpty()) {
+      fail(lineNo, QStringLiteral("empty %1 text of %2 (write \\e for a text that is empty on purpose)")
+                       .arg(germanField.isEmpty() ? QStringLiteral("German") : QStringLiteral("English"))
+                       .arg(e.number));
+      continue;
+    }
+    if (!unescape(germanField, &e.german, checkEachField) || !unescape(englishField, &e.english, checkEachField)) {
+      fail(lineNo, QStringLiteral("bad escape or no UTF-8 in the texts of %1").arg(e.number));
+      continue;
+    }
+    e.emptyOnPurpose = germanField == "\\e" || englishField == "\\e";
+    if (lineOf.contains(e.number)) {
+      fail(lineNo, QStringLiteral("%1 is already defined on line %2").arg(e.number).arg(lineOf.value(e.number)));
+      continue;
+    }
+    int clash = 0;
+    for (int other : {e.number - kEnglishOffset, e.number + kEnglishOffset})
+      if (lineOf.contains(other)) clash = other;
+    if (clash) {
+      fail(lineNo, QStringLiteral("%1 and %2 (line %3) differ by %4: the German text of one would be the English "
+                                  "text of the other")
+                       .arg(e.number)
+                       .arg(clash)
+                       .arg(lineOf.value(clash))
+                       .arg(kEnglishOffset));
+      continue;
+    }
+    lineOf.insert(e.number, lineNo);
+    entries.append(std::move(e));
+  }
+  if (error) *error = firstError;
+  return entries;
 }
+
+QList<CompiledFile> compiledFiles() {
+  QList<CompiledFile> files;
+  for (std::size_t i = 0; i < TextsData::kFileCount; ++i) {
+    const TextsData::File& f = TextsData::kFiles[i];
+    files.append({QString::fromUtf8(f.name), QByteArray::fromRawData(f.bytes, qsizetype(f.size))});
+  }
+  return files;
+}
+
+const QList<Entry>& entries() { return table().entries; }
 
 }  // namespace Texts

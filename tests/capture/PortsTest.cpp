@@ -135,9 +135,16 @@ TEST_F(RegistryFixture, NumbersStayAcrossRunsAndTheConsoleIsNeverOffered) {
   EXPECT_EQ(r.pathFor(2), "/dev/ttyACM0");
   EXPECT_EQ(r.pathFor(3), "/dev/ttyUSB1");
   EXPECT_EQ(r.numberFor("/dev/null"), 4);
-  EXPECT_EQ(r.numberFor("/dev/no-such-adapter"), 0);
-  EXPECT_EQ(r.numberFor("/dev/ttyS0"), 0);  // the console, even by name
-  EXPECT_FALSE(r.IsPortAvailable(1));       // listed but not there
+  // Each refusal names the device or number it is about.
+  QString why;
+  EXPECT_EQ(r.numberFor("/dev/no-such-adapter", &why), 0);
+  EXPECT_TRUE(why.contains("/dev/no-such-adapter") && why.contains("no such device")) << why.toStdString();
+  EXPECT_EQ(r.numberFor("/dev/ttyS0", &why), 0);  // the console, even by name
+  EXPECT_TRUE(why.contains("/dev/ttyS0")) << why.toStdString();
+  EXPECT_FALSE(r.IsPortAvailable(1, &why));  // listed but not there
+  EXPECT_TRUE(why.contains("/dev/ttyUSB0")) << why.toStdString();
+  EXPECT_FALSE(r.IsPortAvailable(9, &why));
+  EXPECT_TRUE(why.contains("COM9")) << why.toStdString();
 }
 
 TEST_F(RegistryFixture, GarbageInThePortsSectionIsSkipped) {

@@ -107,43 +107,61 @@ TEST(ScenarioParser, TextEscapesDurationsAndLineNames) {
   EXPECT_EQ(s.ops[1].setValue[1], ModemBit::Cts);
 }
 
+// The "FILE:LINE: " prefix is built by the parser; the message after it comes from
+// the text table (English in the test binary). Each case names what makes its
+// message the right one, so that a wrong diagnosis does not pass for a right one.
 TEST(ScenarioParser, ReportsMistakesWithFileAndLine) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"sync\nsend \"x\"", "t.scn:2: unknown keyword 'send'"},
-      {"wait 250", "t.scn:1: duration '250' needs a unit"},
-      {"wait", "t.scn:1: wait needs a duration"},
-      {"wait soon", "t.scn:1: 'soon' is not a duration"},
-      {"wait 99999999999999999999999s", "t.scn:1: duration '99999999999999999999999s' is too long"},
-      {"\n\nd2 \"OK\" 0D 0", "t.scn:3: '0' is neither quoted text nor a two-digit hex byte"},
-      {"d2 0x0D", "t.scn:1: '0x0D' is neither"},
-      {"d1", "t.scn:1: d1 needs quoted text or hex bytes"},
-      {"d1 \"AT\r\n", "t.scn:1: unterminated text"},
-      {"d1 \"a\\q\"", "t.scn:1: unknown escape '\\q'"},
-      {"d1 \"\\x4\"", "t.scn:1: \\x needs two hex digits"},
-      {"d1 ab\"c\"", "t.scn:1: a quote inside 'ab'"},
-      {"set dtr", "t.scn:1: 'dtr' is not NAME=0 or NAME=1"},
-      {"set dtx=1", "t.scn:1: unknown line 'dtx'"},
-      {"set dcd=2", "t.scn:1: dcd must be set to 0 or 1, not '2'"},
-      {"error d3 parity 41", "t.scn:1: error needs the line d1 or d2, not 'd3'"},
-      {"error d2 parity", "t.scn:1: a parity error needs the received byte"},
-      {"error d2 noise", "t.scn:1: unknown error 'noise'"},
-      {"error d2 break 41", "t.scn:1: unexpected '41' after error"},
-      {"rate 0", "t.scn:1: '0' is not a baud rate between 1 and 100000000"},
-      {"rate fast", "t.scn:1: 'fast' is not a baud rate"},
-      {"sync now", "t.scn:1: unexpected 'now' after sync"},
-      {"repeat -1\nend", "t.scn:1: '-1' is not a repeat count"},
-      {"repeat 1000000000000000001\nend", "t.scn:1: '1000000000000000001' is not a repeat count"},
-      {"repeat 2\n  wait 1s\nend\nend", "t.scn:4: end without repeat"},
-      {"repeat 2\n  repeat 3\n  wait 1s\n  end\n\n", "t.scn:1: repeat without end"},
-      {"stress 9600 10s seed=x", "t.scn:1: 'seed=x': the seed is a number"},
-      {"\"AT\"", "t.scn:1: a line starts with a keyword"},
-      {"d1 \"x\"\nrepeat forever\n  set dtr=1\n  set dtr=0\nend", "t.scn:2: the repeated block acts on the DTE side"},
-      {"repeat 5\n  d2 \"x\"\n  error d1 overrun\nend", "t.scn:1: the repeated block acts on the DTE side"},
+  struct Case {
+    const char* text;
+    const char* prefix;
+    const char* says;
   };
-  for (auto [text, message] : cases) {
-    const QString error = parseError(text);
-    EXPECT_TRUE(error.startsWith(QString::fromUtf8(message))) << "input: " << text << "\n got: " << error.toStdString();
+  const Case cases[] = {
+      {"sync\nsend \"x\"", "t.scn:2: ", "unknown keyword 'send'"},
+      {"wait 250", "t.scn:1: ", "'250' needs a unit"},
+      {"wait", "t.scn:1: ", "wait needs a duration"},
+      {"wait soon", "t.scn:1: ", "'soon' is not a duration"},
+      {"wait 99999999999999999999999s", "t.scn:1: ", "'99999999999999999999999s' is too long"},
+      {"\n\nd2 \"OK\" 0D 0", "t.scn:3: ", "'0' is neither quoted text nor a two-digit hex byte"},
+      {"d2 0x0D", "t.scn:1: ", "'0x0D' is neither"},
+      {"d1", "t.scn:1: ", "d1 needs quoted text or hex bytes"},
+      {"d1 \"AT\r\n", "t.scn:1: ", "unterminated text"},
+      {"d1 \"a\\q\"", "t.scn:1: ", "unknown escape '\\q'"},
+      {"d1 \"\\x4\"", "t.scn:1: ", "\\x needs two hex digits"},
+      {"d1 ab\"c\"", "t.scn:1: ", "a quote inside 'ab'"},
+      {"set dtr", "t.scn:1: ", "'dtr' is not NAME=0 or NAME=1"},
+      {"set dtx=1", "t.scn:1: ", "unknown line 'dtx'"},
+      {"set dcd=2", "t.scn:1: ", "dcd must be set to 0 or 1, not '2'"},
+      {"error d3 parity 41", "t.scn:1: ", "error needs the line d1 or d2, not 'd3'"},
+      {"error d2 parity", "t.scn:1: ", "a parity error needs the received byte"},
+      {"error d2 noise", "t.scn:1: ", "unknown error 'noise'"},
+      {"error d2 break 41", "t.scn:1: ", "unexpected '41' after error"},
+      {"rate 0", "t.scn:1: ", "'0' is not a baud rate between 1 and 100000000"},
+      {"rate fast", "t.scn:1: ", "'fast' is not a baud rate"},
+      {"sync now", "t.scn:1: ", "unexpected 'now' after sync"},
+      {"repeat -1\nend", "t.scn:1: ", "'-1' is not a repeat count"},
+      {"repeat 1000000000000000001\nend", "t.scn:1: ", "'1000000000000000001' is not a repeat count"},
+      {"repeat 2\n  wait 1s\nend\nend", "t.scn:4: ", "end without repeat"},
+      {"repeat 2\n  repeat 3\n  wait 1s\n  end\n\n", "t.scn:1: ", "repeat without end"},
+      {"stress 9600 10s seed=x", "t.scn:1: ", "'seed=x': the seed is a number"},
+      {"\"AT\"", "t.scn:1: ", "a line starts with a keyword"},
+      {"d1 \"x\"\nrepeat forever\n  set dtr=1\n  set dtr=0\nend", "t.scn:2: ", "acts on the DTE side"},
+      {"repeat 5\n  d2 \"x\"\n  error d1 overrun\nend", "t.scn:1: ", "acts on the DTE side"},
+      // A '%' written in the file is shown as written, never taken for a placeholder.
+      {"rate %1", "t.scn:1: ", "'%1' is not a baud rate between 1 and 100000000"},
+  };
+  for (const Case& c : cases) {
+    const QString error = parseError(c.text);
+    const QString prefix = QString::fromUtf8(c.prefix);
+    EXPECT_TRUE(error.startsWith(prefix)) << "input: " << c.text << "\n got: " << error.toStdString();
+    EXPECT_TRUE(error.mid(prefix.size()).contains(QString::fromUtf8(c.says)))
+        << "input: " << c.text << "\n got: " << error.toStdString();
   }
+  // The file name is taken as it is, whatever it contains.
+  Scenario s;
+  QString error;
+  EXPECT_FALSE(parseScenario("sync\nwait", QStringLiteral("50%1 %2.scn"), &s, &error));
+  EXPECT_TRUE(error.startsWith(QStringLiteral("50%1 %2.scn:2: "))) << error.toStdString();
 }
 
 TEST(ScenarioParser, RepeatBlocksNestAndKnowWhatTheyDo) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <functional>
 #include <set>
 #include <string>
@@ -245,7 +247,28 @@ TEST(SimulatedLink, OpeningChecksSettingsAndRefusesASecondOpen) {
   second->readPending();
   second->close();
   EXPECT_FALSE(second->open(k9600, sink, &error));
+  EXPECT_TRUE(error.startsWith(QStringLiteral("SIM-A"))) << error.toStdString();
   EXPECT_EQ(second->path(), QStringLiteral("SIM-A"));
+}
+
+TEST(SimulatedLink, ScenarioFilesReportWhereTheyFail) {
+  ManualClock clock;
+  SimulatedLink link(clock);
+  QTemporaryDir dir;
+  QString error;
+  const QString missing = dir.filePath(QStringLiteral("none.scn"));
+  EXPECT_FALSE(link.loadScenarioFile(missing, &error));
+  EXPECT_TRUE(error.startsWith(missing + QStringLiteral(": "))) << error.toStdString();
+  EXPECT_TRUE(error.contains(QStringLiteral("cannot open"))) << error.toStdString();
+
+  const QString broken = dir.filePath(QStringLiteral("broken.scn"));
+  QFile f(broken);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("d2 \"x\"\nwait 5\n");
+  f.close();
+  EXPECT_FALSE(link.loadScenarioFile(broken, &error));
+  EXPECT_TRUE(error.startsWith(broken + QStringLiteral(":2: "))) << error.toStdString();
+  EXPECT_TRUE(error.contains(QStringLiteral("needs a unit"))) << error.toStdString();
 }
 
 TEST(SimulatedLink, StressAt921600DeliversExactlyOneSecondOfBytes) {

@@ -1,0 +1,1123 @@
+#include "app/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/LanguageForm.h"
+#include "app/MainTexts.h"
+#include "app/MessageForm.h"
+#include "app/StatusLight.h"
+#include "capture/SerialPort.h"
+#include "capture/SimulatedLink.h"
+#include "recording/CaptureSession.h"
+#include "settings/Texts.h"
+
+namespace {
+
+constexpr int kBottomPanelMinimum = 150;
+constexpr int kBottomPanelDefault = 300;
+constexpr QSize kMinimumWindow(960, 640);
+const QString kArrowDown = QStringLiteral("\u25BC");
+const QString kArrowUp = QStringLiteral("\u25B2");
+
+// The eight lamps of the live port panel, left to right: line names (V24, USA) and pins (9-pin - 25-pin).
+struct LineLamp {
+  const char* objectName;
+  const char* v24;
+  const char* usa;
+  const char* pins;
+};
+constexpr LineLamp kLamps[8] = {
+    {"LedD1", "D1", "Tx", "3-2"},  {"LedD2", "D2", "Rx", "2-3"},  {"LedS1", "S1", "DTR", "4-20"},
+    {"LedM1", "M1", "DSR", "6-6"}, {"LedS2", "S2", "RTS", "7-4"}, {"LedM2", "M2", "CTS", "8-5"},
+    {"LedM5", "M5", "DCD", "1-8"}, {"LedM3", "M3", "RNG", "9-22"},
+};
+// The signal byte of the pending event behind each lamp; -1 for the data lamps.
+constexpr int kLampSignal[8] = {-1, -1, SigS1Dtr, SigM1Dsr, SigS2Rts, SigM2Cts, SigM5Dcd, SigM3Rng};
+
+const QColor kLineLit(0, 255, 0);
+const QColor kRecorderLit(255, 32, 32);
+const QColor kHoldLit(255, 200, 0);
+
+QString tx(int n) { return Texts::text(n); }
+
+}  // namespace
+
+// --- the recorder's view --------------------------------------------------------
+
+void GuiRecorderUi::setStatusText(int textNumber) { form_.setStatusPanel6(Texts::text(textNumber)); }
+void GuiRecorderUi::setRecordOnControls() { form_.SetRecordOnControls(); }
+void GuiRecorderUi::setRecordOffControls() { form_.SetRecordOffControls(); }
+void GuiRecorderUi::setButtons(bool recDown, bool pauseDown, bool holdDown) {
+  form_.setRecorderButtons(recDown, pauseDown, holdDown);
+}
+void GuiRecorderUi::startBlinkTimer() { form_.startBlinkTimer(); }
+void GuiRecorderUi::setLightsMonitoring(bool on) { form_.setLightsMonitoring(on); }
+void GuiRecorderUi::refreshFileLine() { form_.refreshFileLine(); }
+
+// --- construction ---------------------------------------------------------------
+
+TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TProgressForm* progress, QWidget* parent)
+    : QMainWindow(parent),
+      options_(options),
+      messages_(messages),
+      progress_(progress),
+      ui_(*this),
+      link_(std::make_unique<SimulatedLink>(clock_)) {
+  setObjectName(QStringLiteral("FormMain"));
+  if (options_.userPath.isEmpty()) options_.userPath = QStringLiteral("./");
+  if (!options_.userPath.endsWith(QLatin1Char('/'))) options_.userPath += QLatin1Char('/');
+  session_ = std::make_unique<CaptureSession>(clock_, messages_, ui_, options_.userPath);
+  if (options_.enumerator) session_->registry.setEnumerator(options_.enumerator);
+
+  // The window from its layout.
+  createActions();
+  createMenus();
+  createToolBars();
+  auto* central = new QWidget(this);
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(2, 2, 2, 0);
+  centralLayout->setSpacing(2);
+  HSplitter1 = new QSplitter(Qt::Vertical, central);
+  HSplitter1->setObjectName(QStringLiteral("HSplitter1"));
+  HSplitter1->setChildrenCollapsible(false);
+  auto* top = new QWidget(HSplitter1);
+  auto* topLayout = new QVBoxLayout(top);
+  topLayout->setContentsMargins(0, 0, 0, 0);
+  topLayout->setSpacing(2);
+  topLayout->addWidget(createGridArea(), 1);
+  topLayout->addWidget(createControlStrip(), 0);
+  HSplitter1->addWidget(top);
+  HSplitter1->addWidget(createBottomPanel());
+  HSplitter1->setStretchFactor(0, 1);
+  HSplitter1->setStretchFactor(1, 0);
+  centralLayout->addWidget(HSplitter1);
+  setCentralWidget(central);
+  createStatusBar();
+  setMinimumSize(kMinimumWindow);
+  resize(kMinimumWindow);
+  connect(HSplitter1, &QSplitter::splitterMoved, this, [this] { FormResize(); });
+
+  ledToggleTimer_.setInterval(500);
+  connect(&ledToggleTimer_, &QTimer::timeout, this, &TFormMain::LEDToggleTimerTimer);
+  liveLightTimer_.setInterval(50);
+  connect(&liveLightTimer_, &QTimer::timeout, this, &TFormMain::refreshLiveLights);
+  for (SerialPort* port : {&session_->comA, &session_->comB})
+    connect(port, &SerialPort::portLost, this, [this, port](const QString& reason) { portLost(port, reason); });
+
+  statusPanels_[5]->clear();
+  LoadLanguageConfig();
+  StartupPrepare();
+  setUpPorts();
+  session_->file.setName(commandLineRecordFile_.isEmpty() ? QStringLiteral("Default.vrd") : commandLineRecordFile_);
+  SetLifePortLabels();
+  AssignMainTexts();
+  initialBottom_ = config_.bottomPanels.height > 0 ? config_.bottomPanels.height : kBottomPanelDefault;
+  setBottomPanelHeight(initialBottom_);
+  syncRecorderControls();
+}
+
+TFormMain::~TFormMain() {
+  ledToggleTimer_.stop();
+  liveLightTimer_.stop();
+  // The ports close and the handles go before the link that feeds them.
+  session_.reset();
+}
+
+Recorder& TFormMain::recorder() { return session_->recorder; }
+
+QAction* TFormMain::makeAction(const char* name, int caption, int hint, int toolCaption, bool later) {
+  auto* a = new QAction(this);
+  a->setObjectName(QString::fromLatin1(name));
+  actionTexts_.push_back({a, caption, hint, toolCaption, later});
+  // Commands whose dialogs come later are there, but never a click that does nothing.
+  if (later) a->setEnabled(false);
+  return a;
+}
+
+QAction* TFormMain::action(const QString& name) const { return findChild<QAction*>(name); }
+
+void TFormMain::createActions() {
+  using namespace TextNo;
+  // File
+  makeAction("actNewRecordFile", NewRecordFile, NewHint, NewTool, true);
+  makeAction("actOpenRecordFile", OpenRecordFile, OpenHint, OpenTool, true);
+  makeAction("actSaveRecordFileAs", SaveRecordFileAs, SaveAsHint, SaveAsTool, true);
+  makeAction("actExport", ExportEvents, ExportHint, ExportTool, true);
+  makeAction("actPrintReport", PrintReport, 0, 0, true);
+  QAction* exit = makeAction("actExit", Exit, 0);
+  exit->setShortcut(QKeySequence::Quit);
+  connect(exit, &QAction::triggered, this, &TFormMain::AppExitExecute);
+
+  // Recorder
+  QAction* start = makeAction("actStart", Record, RecordHint, RecordTool);
+  start->setCheckable(true);
+  start->setShortcut(Qt::Key_F5);
+  connect(start, &QAction::triggered, this, &TFormMain::btnRecordClick);
+  QAction* stop = makeAction("actStop", Stop, StopHint, StopTool);
+  stop->setCheckable(true);
+  stop->setChecked(true);
+  stop->setShortcut(Qt::Key_F6);
+  connect(stop, &QAction::triggered, this, &TFormMain::btnStopClick);
+  QAction* pause = makeAction("actPause", Pause, PauseHint, PauseTool);
+  pause->setCheckable(true);
+  pause->setShortcut(Qt::Key_F7);
+  connect(pause, &QAction::triggered, this, &TFormMain::btnPauseClick);
+  QAction* append = makeAction("actAppend", Append, AppendHint, AppendTool);
+  append->setCheckable(true);
+  connect(append, &QAction::triggered, this, &TFormMain::btnRECappendClick);
+  QAction* replace = makeAction("actReplace", Replace, ReplaceHint, ReplaceTool);
+  replace->setCheckable(true);
+  connect(replace, &QAction::triggered, this, &TFormMain::btnRECreplaceClick);
+  QAction* hold = makeAction("actFreezeDisplay", HoldDisplay, HoldHint, BtnHold);
+  hold->setCheckable(true);
+  hold->setShortcut(Qt::Key_F9);
+  connect(hold, &QAction::triggered, this, &TFormMain::btnViewHoldClick);
+
+  // View, code and time: the grid comes later.
+  makeAction("actViewVertical", ViewVertical, VerticalHint, 0, true);
+  makeAction("actViewDataOnly", ViewDataOnly, DataOnlyHint, 0, true);
+  makeAction("actDataDump", ViewDump, DumpHint, 0, true);
+  makeAction("actTimeAbsolute", TimeAbsolute, AbsoluteHint, AbsoluteTool, true);
+  makeAction("actTimeRelative", TimeRelative, RelativeHint, RelativeTool, true);
+  makeAction("actTimeDelta", TimeDelta, DeltaHint, DeltaTool, true);
+  makeAction("actGridAll", GridAll, 0, 0, true);
+  makeAction("actGridHorizontal", GridHorizontal, 0, 0, true);
+  makeAction("actGridVertical", GridVertical, 0, 0, true);
+  makeAction("actGridNone", GridNone, 0, 0, true);
+  makeAction("actResetGridRowCol", ResetGrid, ResetGridHint, ResetGridTool, true);
+  makeAction("actFirstEvent", FirstEvent, ScrollFirst, 0, true);
+  makeAction("actLastEvent", LastEvent, ScrollLast, 0, true);
+  makeAction("actUSASCII", CodeAscii, AscHint, Asc, true);
+  makeAction("actEBCDIC", CodeEbcdic, EbcHint, Ebc, true);
+  makeAction("actHex", CodeHex, HexHint, Hex, true);
+  makeAction("actDec", CodeDec, DecHint, Dec, true);
+  makeAction("actOct", CodeOct, OctHint, Oct, true);
+  makeAction("actBin", CodeBin, BinHint, Bin, true);
+  makeAction("actControlChars", ControlChars, CtrlHint, Ctrl, true);
+  makeAction("actCommandChars", CommandChars, CmdHint, Cmd, true);
+  makeAction("actCharsOff", CharsOff, 0, 0, true);
+
+  // Tools
+  makeAction("actSearch", SearchEvent, SearchHint, SearchTool, true);
+  makeAction("actTimeMeasure", TimeMeasure, MeasureHint, MeasureTool, true);
+  makeAction("actTrigGoto", TriggerGoto, TrigGotoHint, TrigGotoTool, true);
+  makeAction("actGoto", GotoEvent, GotoHint, GotoTool, true);
+
+  // Ports
+  QAction* pin = makeAction("actShowCCITTV24Pin", SwitchPin, PinHint, PinTool);
+  connect(pin, &QAction::triggered, this, &TFormMain::btnSwitchPinClick);
+  makeAction("actPortOptions", PortSettings, 0, 0, true);
+
+  // Triggers
+  makeAction("actTrigInsert", TrigInsert, TrigInsertHint, 0, true);
+  makeAction("actTrigRemove", TrigDelete, TrigDeleteHint, 0, true);
+  makeAction("actTrigEdit", TrigEdit, TrigEditHint, 0, true);
+  makeAction("actTrigUp", TrigUp, 0, 0, true);
+  makeAction("actTrigDown", TrigDown, 0, 0, true);
+  makeAction("actTrigResetList", TrigResetList, TrigResetListHint, 0, true);
+  makeAction("actTrigMarkAll", TrigMarkAll, TrigMarkAllHint, 0, true);
+  makeAction("actTrigMarkNone", TrigMarkNone, TrigMarkNoneHint, 0, true);
+  makeAction("actTrigReverse", TrigReverse, TrigReverseHint, 0, true);
+
+  // Environment, settings, window, help
+  makeAction("actEnvLoad", LoadEnvironment, 0, 0, true);
+  makeAction("actEnvSave", SaveEnvironment, 0, 0, true);
+  makeAction("actEnvEdit", EditEnvironment, 0, 0, true);
+  makeAction("actOptions", Options, 0, 0, true);
+  QAction* de = makeAction("actLangDE", German, 0);
+  de->setCheckable(true);
+  connect(de, &QAction::triggered, this, &TFormMain::menuLangDEClick);
+  QAction* en = makeAction("actLangEN", English, 0);
+  en->setCheckable(true);
+  connect(en, &QAction::triggered, this, &TFormMain::menuLangENClick);
+  QAction* reset = makeAction("actWinResetAll", ResetAllWindows, ResetWindows);
+  connect(reset, &QAction::triggered, this, &TFormMain::btnDefaultWindowSizeClick);
+  makeAction("actHelp", ProductHelp, 0, 0, true);
+  makeAction("actWebUpdate", WebUpdate, 0, 0, true);
+  makeAction("actHomepage", Homepage, 0, 0, true);
+  makeAction("actFeatureSuggestion", FeatureSuggestion, 0, 0, true);
+  makeAction("actProblemReport", ProblemReport, 0, 0, true);
+  makeAction("actInfo", About, 0, 0, true);
+}
+
+void TFormMain::createMenus() {
+  using namespace TextNo;
+  auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
+    for (const char* n : names) {
+      if (!*n) menu->addSeparator();
+      else menu->addAction(action(QString::fromLatin1(n)));
+    }
+  };
+  auto menu = [this](QMenu* parent, int text) {
+    QMenu* m = parent ? parent->addMenu(QString()) : menuBar()->addMenu(QString());
+    m->setToolTipsVisible(true);
+    menuTexts_.emplace_back(m, text);
+    return m;
+  };
+  add(menu(nullptr, MenuFile),
+      {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs", "", "actExport", "actPrintReport", "",
+       "actExit"});
+  add(menu(nullptr, MenuRecorder),
+      {"actStart", "actStop", "actPause", "", "actAppend", "actReplace", "", "actFreezeDisplay"});
+  add(menu(nullptr, MenuView),
+      {"actViewVertical", "actViewDataOnly", "actDataDump", "", "actTimeAbsolute", "actTimeRelative", "actTimeDelta",
+       "", "actGridAll", "actGridHorizontal", "actGridVertical", "actGridNone", "", "actResetGridRowCol", "",
+       "actFirstEvent", "actLastEvent"});
+  add(menu(nullptr, MenuCode),
+      {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars", "actCommandChars",
+       "actCharsOff"});
+  add(menu(nullptr, MenuTools), {"actSearch", "actTimeMeasure", "actTrigGoto", "actGoto"});
+  add(menu(nullptr, MenuPorts), {"actShowCCITTV24Pin", "actPortOptions"});
+  add(menu(nullptr, MenuTriggers),
+      {"actTrigInsert", "actTrigRemove", "actTrigEdit", "", "actTrigUp", "actTrigDown", "", "actTrigResetList", "",
+       "actTrigMarkAll", "actTrigMarkNone", "actTrigReverse"});
+  add(menu(nullptr, MenuEnvironment), {"actEnvLoad", "actEnvSave", "actEnvEdit"});
+  QMenu* settings = menu(nullptr, MenuSettings);
+  add(settings, {"actOptions"});
+  add(menu(settings, MenuLanguage), {"actLangDE", "actLangEN"});
+  add(menu(nullptr, MenuWindow), {"actWinResetAll"});
+  add(menu(nullptr, MenuHelp),
+      {"actHelp", "", "actWebUpdate", "actHomepage", "actFeatureSuggestion", "actProblemReport", "", "actInfo"});
+}
+
+void TFormMain::createToolBars() {
+  auto bar = [this](const char* name, std::initializer_list<const char*> names) {
+    QToolBar* t = addToolBar(QString::fromLatin1(name));
+    t->setObjectName(QString::fromLatin1(name));
+    t->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    t->setMovable(false);
+    for (const char* n : names) {
+      if (!*n) t->addSeparator();
+      else t->addAction(action(QString::fromLatin1(n)));
+    }
+    return t;
+  };
+  bar("tbFile", {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs"});
+  bar("tbRecorder", {"actStart", "actStop", "actPause", "actFreezeDisplay"});
+  bar("tbCode", {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars",
+                 "actCommandChars"});
+  bar("tbTime", {"actTimeAbsolute", "actTimeRelative", "actTimeDelta"});
+  bar("tbPorts", {"actShowCCITTV24Pin"});
+  // Standard pictures beside the captions of the commands used most.
+  const std::pair<const char*, QStyle::StandardPixmap> icons[] = {
+      {"actStart", QStyle::SP_MediaPlay},          {"actStop", QStyle::SP_MediaStop},
+      {"actPause", QStyle::SP_MediaPause},         {"actNewRecordFile", QStyle::SP_FileIcon},
+      {"actOpenRecordFile", QStyle::SP_DialogOpenButton}, {"actSaveRecordFileAs", QStyle::SP_DialogSaveButton},
+      {"actExit", QStyle::SP_DialogCloseButton},
+  };
+  for (const auto& [name, pixmap] : icons) action(QString::fromLatin1(name))->setIcon(style()->standardIcon(pixmap));
+  for (const char* name : {"tbFile", "tbRecorder"})
+    findChild<QToolBar*>(QString::fromLatin1(name))->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  // The hold command has no picture of its own: its caption stands beside the others.
+  auto* recorderBar = findChild<QToolBar*>(QStringLiteral("tbRecorder"));
+  if (auto* b = qobject_cast<QToolButton*>(recorderBar->widgetForAction(action(QStringLiteral("actFreezeDisplay")))))
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+}
+
+QWidget* TFormMain::createGridArea() {
+  auto* area = new QWidget;
+  auto* v = new QVBoxLayout(area);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(1);
+  lblFileLine = new QLabel(area);
+  lblFileLine->setObjectName(QStringLiteral("lblFileLine"));
+  lblFileLine->setFrameShape(QFrame::StyledPanel);
+  lblFileLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblFileLine->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  v->addWidget(lblFileLine);
+
+  auto* row = new QHBoxLayout;
+  row->setSpacing(1);
+  auto* grid = new QFrame(area);
+  grid->setObjectName(QStringLiteral("DrawGrid1"));
+  grid->setFrameShape(QFrame::StyledPanel);
+  grid->setFrameShadow(QFrame::Sunken);
+  grid->setAutoFillBackground(true);
+  grid->setBackgroundRole(QPalette::Base);
+  grid->setMinimumHeight(60);
+  grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  auto* gl = new QVBoxLayout(grid);
+  lblGridPlaceholder = new QLabel(grid);
+  lblGridPlaceholder->setAlignment(Qt::AlignCenter);
+  lblGridPlaceholder->setForegroundRole(QPalette::PlaceholderText);
+  gl->addWidget(lblGridPlaceholder);
+  DrawGrid1 = grid;
+  row->addWidget(grid, 1);
+
+  auto* scroll = new QVBoxLayout;
+  scroll->setSpacing(0);
+  btnScrollTop = new QPushButton(area);
+  btnScrollTop->setObjectName(QStringLiteral("btnScrollTop"));
+  btnScrollTop->setText(kArrowUp);
+  btnScrollBottom = new QPushButton(area);
+  btnScrollBottom->setObjectName(QStringLiteral("btnScrollBottom"));
+  btnScrollBottom->setText(kArrowDown);
+  for (QPushButton* b : {btnScrollTop, btnScrollBottom}) {
+    b->setFixedSize(18, 18);
+    b->setEnabled(false);  // the grid and its scrolling come later
+  }
+  ScrollBar1 = new QScrollBar(Qt::Vertical, area);
+  ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+  ScrollBar1->setRange(0, 0);
+  scroll->addWidget(btnScrollTop);
+  scroll->addWidget(ScrollBar1, 1);
+  scroll->addWidget(btnScrollBottom);
+  row->addLayout(scroll);
+  v->addLayout(row, 1);
+  return area;
+}
+
+QWidget* TFormMain::createControlStrip() {
+  auto* strip = new QWidget;
+  strip->setObjectName(QStringLiteral("CCenterPanel"));
+  auto* h = new QHBoxLayout(strip);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->addWidget(createRecorderPanel());
+  h->addWidget(createLivePortPanel());
+  h->addWidget(createLineLoadPanel(), 1);
+  strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  return strip;
+}
+
+QWidget* TFormMain::createRecorderPanel() {
+  auto* box = new QGroupBox;
+  box->setObjectName(QStringLiteral("pnlRecorder"));
+  widgetTexts_.emplace_back(box, TextNo::RecorderPanel);
+  auto* g = new QGridLayout(box);
+  g->setContentsMargins(6, 4, 6, 4);
+  g->setHorizontalSpacing(4);
+  g->setVerticalSpacing(3);
+  auto button = [&](QPushButton*& b, const char* name, int text, int row, int column) {
+    b = new QPushButton(box);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setCheckable(true);
+    b->setMinimumWidth(76);
+    widgetTexts_.emplace_back(b, text);
+    g->addWidget(b, row, column);
+  };
+  button(btnREC, "btnREC", TextNo::BtnRec, 0, 0);
+  button(btnSTOP, "btnSTOP", TextNo::BtnStop, 0, 1);
+  button(btnPAUSE, "btnPAUSE", TextNo::BtnPause, 0, 2);
+  button(btnRECappend, "btnRECappend", TextNo::BtnAppend, 1, 0);
+  button(btnRECreplace, "btnRECreplace", TextNo::BtnReplace, 1, 1);
+  button(btnViewHold, "btnViewHold", TextNo::BtnHold, 1, 2);
+  btnREC->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+  btnSTOP->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+  btnPAUSE->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
+  connect(btnREC, &QPushButton::clicked, this, &TFormMain::btnRecordClick);
+  connect(btnSTOP, &QPushButton::clicked, this, &TFormMain::btnStopClick);
+  connect(btnPAUSE, &QPushButton::clicked, this, &TFormMain::btnPauseClick);
+  connect(btnRECappend, &QPushButton::clicked, this, &TFormMain::btnRECappendClick);
+  connect(btnRECreplace, &QPushButton::clicked, this, &TFormMain::btnRECreplaceClick);
+  connect(btnViewHold, &QPushButton::clicked, this, &TFormMain::btnViewHoldClick);
+
+  auto* lights = new QHBoxLayout;
+  ledRecorder = new StatusLight(kRecorderLit, box);
+  ledRecorder->setObjectName(QStringLiteral("LedRecorder"));
+  lblRecorderLight = new QLabel(box);
+  widgetTexts_.emplace_back(lblRecorderLight, TextNo::RecorderLight);
+  ledHold = new StatusLight(kHoldLit, box);
+  ledHold->setObjectName(QStringLiteral("LedHold"));
+  lblHoldLight = new QLabel(box);
+  widgetTexts_.emplace_back(lblHoldLight, TextNo::HoldLight);
+  lights->addWidget(ledRecorder);
+  lights->addWidget(lblRecorderLight);
+  lights->addSpacing(12);
+  lights->addWidget(ledHold);
+  lights->addWidget(lblHoldLight);
+  lights->addStretch();
+  g->addLayout(lights, 2, 0, 1, 3);
+  pnlRecorder = box;
+  return box;
+}
+
+QWidget* TFormMain::createLivePortPanel() {
+  auto* box = new QGroupBox;
+  box->setObjectName(QStringLiteral("pnlLivePort"));
+  widgetTexts_.emplace_back(box, TextNo::LivePortHeader);
+  auto* v = new QVBoxLayout(box);
+  v->setContentsMargins(6, 4, 6, 4);
+  v->setSpacing(3);
+  auto* g = new QGridLayout;
+  g->setHorizontalSpacing(8);
+  g->setVerticalSpacing(1);
+  lblPinRow = new QLabel(box);
+  widgetTexts_.emplace_back(lblPinRow, TextNo::PinRow);
+  g->addWidget(lblPinRow, 2, 0);
+  QFont small = font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  for (int i = 0; i < 8; ++i) {
+    lineLabels_[i] = new QLabel(box);
+    lineLabels_[i]->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(kLamps[i].objectName + 3));
+    lineLabels_[i]->setAlignment(Qt::AlignCenter);
+    leds_[i] = new StatusLight(kLineLit, box);
+    leds_[i]->setObjectName(QString::fromLatin1(kLamps[i].objectName));
+    auto* pin = new QLabel(QString::fromLatin1(kLamps[i].pins), box);
+    pin->setAlignment(Qt::AlignCenter);
+    pin->setFont(small);
+    g->addWidget(lineLabels_[i], 0, i + 1);
+    g->addWidget(leds_[i], 1, i + 1, Qt::AlignCenter);
+    g->addWidget(pin, 2, i + 1);
+  }
+  v->addLayout(g);
+
+  auto* settings = new QGridLayout;
+  settings->setHorizontalSpacing(4);
+  settings->setVerticalSpacing(1);
+  QComboBox** combos[4] = {&cbPortBaudRate, &cbPortDataBits, &cbPortParity, &cbPortStopBits};
+  const char* names[4] = {"cbPortBaudRate", "cbPortDataBits", "cbPortParity", "cbPortStopBits"};
+  const int labels[4] = {TextNo::Baud, TextNo::DataBits, TextNo::Parity, TextNo::StopBits};
+  for (int i = 0; i < 4; ++i) {
+    comboLabels_[i] = new QLabel(box);
+    comboLabels_[i]->setFont(small);
+    widgetTexts_.emplace_back(comboLabels_[i], labels[i]);
+    auto* c = new QComboBox(box);
+    c->setObjectName(QString::fromLatin1(names[i]));
+    c->setMinimumWidth(i == 0 ? 84 : 50);
+    *combos[i] = c;
+    connect(c, &QComboBox::activated, this, [this, i](int index) { portSettingChanged(i, index); });
+    settings->addWidget(comboLabels_[i], 0, i + 1);
+    settings->addWidget(c, 1, i + 1);
+  }
+  btnCallComABOptions = new QPushButton(box);
+  btnCallComABOptions->setObjectName(QStringLiteral("btnCallComABOptions"));
+  btnCallComABOptions->setEnabled(false);  // the port options come with the options window
+  widgetTexts_.emplace_back(btnCallComABOptions, TextNo::ComAB);
+  btnSwitchPinFromPanel = new QPushButton(box);
+  btnSwitchPinFromPanel->setObjectName(QStringLiteral("btnSwitchPinFromPanel"));
+  widgetTexts_.emplace_back(btnSwitchPinFromPanel, TextNo::V24Usa);
+  connect(btnSwitchPinFromPanel, &QPushButton::clicked, this, &TFormMain::btnSwitchPinClick);
+  settings->addWidget(btnCallComABOptions, 1, 0);
+  settings->addWidget(btnSwitchPinFromPanel, 1, 5);
+  v->addLayout(settings);
+  pnlLivePort = box;
+  return box;
+}
+
+QWidget* TFormMain::createLineLoadPanel() {
+  auto* box = new QGroupBox;
+  box->setObjectName(QStringLiteral("pnlLineLoad"));
+  widgetTexts_.emplace_back(box, TextNo::LineLoad);
+  auto* g = new QGridLayout(box);
+  g->setContentsMargins(6, 4, 6, 4);
+  g->setVerticalSpacing(2);
+  const int labels[3] = {TextNo::LoadCurrent, TextNo::LoadPeak, TextNo::LineQuality};
+  const char* names[3] = {"showLineLoadActual", "showLineLoadPeek", "showLineQuality"};
+  for (int i = 0; i < 3; ++i) {
+    gaugeLabels_[i] = new QLabel(box);
+    widgetTexts_.emplace_back(gaugeLabels_[i], labels[i]);
+    gauges_[i] = new QProgressBar(box);
+    gauges_[i]->setObjectName(QString::fromLatin1(names[i]));
+    gauges_[i]->setRange(0, 100);
+    gauges_[i]->setValue(0);
+    gauges_[i]->setMaximumHeight(16);
+    g->addWidget(gaugeLabels_[i], i, 0);
+    g->addWidget(gauges_[i], i, 1);
+  }
+  g->setRowStretch(3, 1);
+  pnlLineLoad = box;
+  setGauges(0, 0, 0);
+  return box;
+}
+
+QWidget* TFormMain::createBottomPanel() {
+  auto* panel = new QWidget;
+  panel->setObjectName(QStringLiteral("pnlAllBottom"));
+  panel->setMinimumHeight(60);
+  auto* v = new QVBoxLayout(panel);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(1);
+  auto* head = new QHBoxLayout;
+  lblTriggerList = new QLabel(panel);
+  widgetTexts_.emplace_back(lblTriggerList, TextNo::TriggerList);
+  btnTrigListMinMax = new QPushButton(kArrowDown, panel);
+  btnTrigListMinMax->setObjectName(QStringLiteral("btnTrigListMinMax"));
+  btnTrigListMinMax->setFixedSize(22, 18);
+  connect(btnTrigListMinMax, &QPushButton::clicked, this, &TFormMain::btnTrigListMinMaxClick);
+  head->addWidget(lblTriggerList);
+  head->addStretch();
+  head->addWidget(btnTrigListMinMax);
+  v->addLayout(head);
+  TriggerList = new QTreeWidget(panel);
+  TriggerList->setObjectName(QStringLiteral("TriggerList"));
+  TriggerList->setRootIsDecorated(false);
+  TriggerList->setColumnCount(TextNo::TriggerColumnLast - TextNo::TriggerColumnFirst + 1);
+  const int widths[] = {150, 60, 100, 100, 175};
+  for (int i = 0; i < 5; ++i) TriggerList->setColumnWidth(i, widths[i]);
+  v->addWidget(TriggerList, 1);
+  pnlAllBottom = panel;
+  return panel;
+}
+
+void TFormMain::createStatusBar() {
+  for (int i = 0; i < 6; ++i) {
+    statusPanels_[i] = new QLabel(this);
+    statusPanels_[i]->setObjectName(QStringLiteral("pnlStatusBarPanel%1").arg(i + 1));
+    statusPanels_[i]->setContentsMargins(4, 0, 4, 0);
+    // The mode and the link stay in view while a hint is shown in the bar.
+    if (i >= 4) statusBar()->addPermanentWidget(statusPanels_[i]);
+    else statusBar()->addWidget(statusPanels_[i], i == 0 ? 1 : 0);
+  }
+  QFont bold = statusPanels_[5]->font();
+  bold.setBold(true);
+  statusPanels_[5]->setFont(bold);
+  statusPanels_[5]->setMinimumWidth(120);
+  statusPanels_[5]->setAlignment(Qt::AlignCenter);
+}
+
+// --- start-up ---------------------------------------------------------------------
+
+void TFormMain::LoadLanguageConfig() {
+  const int offset = Configuration::LoadLanguageConfig(options_.userPath + QStringLiteral("Vorlog.ini"));
+  Texts::setLanguageOffset(offset);
+  QAction* de = action(QStringLiteral("actLangDE"));
+  QAction* en = action(QStringLiteral("actLangEN"));
+  de->setChecked(offset == 0);
+  de->setEnabled(offset != 0);
+  en->setChecked(offset == Texts::kEnglishOffset);
+  en->setEnabled(offset != Texts::kEnglishOffset);
+}
+
+void TFormMain::StartupPrepare() {
+  if (!firstStart_) return;
+  config_.load(options_.userPath + QStringLiteral("Vorlog.ini"));
+  applyConfiguration();
+
+  const StartupFiles files = parseStartupFiles(options_.arguments);
+  if (!files.environmentFile.isEmpty()) environmentFile_ = files.environmentFile;
+  if (!files.recordFile.isEmpty()) commandLineRecordFile_ = files.recordFile;
+  firstStart_ = false;
+
+  if (!session_->engine.probeCounter())
+    messages_.showMessage(TextNo::Warning, TextNo::NoCounter, MessageKind::Warning, ButtonSet::Ok);
+  setStatusPanel6(tx(TextNo::ExamineMode));
+  session_->recorder.setHold(config_.displayHoldOnProgStart);
+}
+
+// Values of the configuration that the window and the recorder use.
+void TFormMain::applyConfiguration() {
+  Texts::setLanguageOffset(config_.languageOffset);
+  const bool english = Texts::languageOffset() == Texts::kEnglishOffset;
+  action(QStringLiteral("actLangDE"))->setChecked(!english);
+  action(QStringLiteral("actLangDE"))->setEnabled(english);
+  action(QStringLiteral("actLangEN"))->setChecked(english);
+  action(QStringLiteral("actLangEN"))->setEnabled(!english);
+  pinNaming_ = config_.pinNaming == 1 ? 1 : 0;
+  environmentFile_ = config_.environmentFile.isEmpty() ? environmentFile_ : config_.environmentFile;
+  beginRecording_ = config_.beginRecordOnProgStart;
+  Recorder& r = session_->recorder;
+  if (config_.recordMode == Recorder::Append || config_.recordMode == Recorder::Replace)
+    r.setRecordMode(config_.recordMode);
+  if (config_.recorderReplace && !r.replaceDown()) r.btnRECreplaceClick();
+  else if (!config_.recorderReplace && !config_.recorderAppend && r.appendDown()) r.btnRECappendClick();
+
+  const WindowPlacement& w = config_.window;
+  move(w.left, w.top);
+  resize(qMax(w.width, kMinimumWindow.width()), qMax(w.height, kMinimumWindow.height()));
+  if (w.windowState == 2) setWindowState(Qt::WindowMaximized);
+}
+
+void TFormMain::setUpPorts() {
+  CaptureSession& s = *session_;
+  QString error;
+  if (options_.simulate) {
+    simulated_ = true;
+  } else {
+    if (!s.registry.scan(&error)) qWarning("port numbering not kept: %s", qPrintable(error));
+    BuildPortLists();
+    // Without a single serial port the program still does its job, on the simulated link.
+    if (s.ports.portListA.isEmpty()) simulated_ = noPortsFound_ = true;
+  }
+  if (simulated_) {
+    SimulatedLink& link = *link_;
+    scenarioNote_ = tx(TextNo::BuiltInScenario);
+    if (options_.scenario == QLatin1String("stress")) {
+      link.useStress(0, 0, 1);
+      scenarioNote_ = tx(TextNo::StressScenario);
+    } else if (!options_.scenario.isEmpty()) {
+      if (link.loadScenarioFile(options_.scenario, &error)) scenarioNote_ = QFileInfo(options_.scenario).fileName();
+      else VORLOG_REPORT(messages_, TextNo::Warning, TextNo::ScenarioFailed, QStringLiteral("\n\n") + error);
+    }
+    link.setRealTime(true);
+    s.registry.useSimulation(&link);
+    BuildPortLists();
+  }
+  // A first start has no environment yet: A on the first port, B on the second, 9600 8N1.
+  if (s.ports.portListA.size() >= 2) s.ports.indexB = 1;
+  s.ports.baudRates.select(QStringLiteral("9600"));
+  s.ports.dataBits.select(QStringLiteral("8"));
+  s.ports.parities.select(QStringLiteral("N"));
+  s.ports.stopBits.select(s.ports.stopBits.items.value(0, QStringLiteral("1")));
+  for (auto [combo, list] : {std::pair{cbPortBaudRate, &s.ports.baudRates}, std::pair{cbPortDataBits, &s.ports.dataBits},
+                             std::pair{cbPortParity, &s.ports.parities}, std::pair{cbPortStopBits, &s.ports.stopBits}}) {
+    combo->clear();
+    combo->addItems(list->items);
+    combo->setCurrentIndex(list->selected);
+  }
+  s.ports.InitInterface();
+  showSimulationNote();
+}
+
+void TFormMain::BuildPortLists() {
+  PortValueLists values = PortValueLists::defaults();
+  if (!config_.baudrates.isEmpty()) values.baudRates = config_.baudrates;
+  if (!config_.databits.isEmpty()) values.dataBits = config_.databits;
+  if (!config_.parities.isEmpty()) values.parities = config_.parities;
+  if (!config_.stopbits.isEmpty()) values.stopBits = config_.stopbits;
+  session_->ports.BuildPortLists(session_->registry, values);
+}
+
+void TFormMain::showSimulationNote() {
+  if (simulated_) {
+    statusPanels_[4]->setText(tx(noPortsFound_ ? TextNo::SimulatedNoPorts : TextNo::SimulatedLink).arg(scenarioNote_));
+  } else {
+    statusPanels_[4]->setText(
+        tx(TextNo::SerialPorts).arg(session_->comA.comNumber()).arg(session_->comB.comNumber()));
+  }
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  // The splitter knows its real height only now.
+  setBottomPanelHeight(initialBottom_);
+  FormResize();
+  QTimer::singleShot(0, this, &TFormMain::FormShow);
+}
+
+void TFormMain::FormShow() {
+  if (progress_) {
+    progress_->Reset();
+    progress_->Step(tx(TextNo::LoadingConfiguration), 10);
+    progress_->Step(tx(TextNo::PreparingCodePage), 30);
+    progress_->Step(tx(TextNo::LoadingEnvironment), 70);
+  }
+  session_->ports.InitInterface();
+  if (progress_) progress_->Step(tx(TextNo::OpenRecording), 80);
+  refreshFileLine();
+  if (progress_) progress_->close();
+  if (beginRecording_) btnRecordClick();
+}
+
+void TFormMain::AssignMainTexts() {
+  for (const ActionText& t : actionTexts_) {
+    t.action->setText(tx(t.caption));
+    t.action->setIconText(tx(t.toolCaption ? t.toolCaption : t.caption).remove(QLatin1Char('&')));
+    QString hint = t.hint ? tx(t.hint) : tx(t.caption).remove(QLatin1Char('&'));
+    if (t.later) hint += QStringLiteral(" (") + tx(TextNo::LaterVersion) + QLatin1Char(')');
+    t.action->setToolTip(hint);
+    t.action->setStatusTip(hint);
+  }
+  for (const auto& [menu, text] : menuTexts_) menu->setTitle(tx(text));
+  for (const auto& [widget, text] : widgetTexts_) {
+    if (auto* b = qobject_cast<QGroupBox*>(widget)) b->setTitle(tx(text));
+    else if (auto* l = qobject_cast<QLabel*>(widget)) l->setText(tx(text));
+    else if (auto* p = qobject_cast<QPushButton*>(widget)) p->setText(tx(text));
+  }
+  btnREC->setToolTip(tx(TextNo::RecordHint));
+  btnSTOP->setToolTip(tx(TextNo::StopHint));
+  btnPAUSE->setToolTip(tx(TextNo::PauseHint));
+  btnRECappend->setToolTip(tx(TextNo::AppendHint));
+  btnRECreplace->setToolTip(tx(TextNo::ReplaceHint));
+  btnViewHold->setToolTip(tx(TextNo::HoldHint));
+  btnSwitchPinFromPanel->setToolTip(tx(TextNo::PinHint));
+  btnCallComABOptions->setToolTip(tx(TextNo::PortSettings).remove(QLatin1Char('&')) + QStringLiteral(" (") +
+                                  tx(TextNo::LaterVersion) + QLatin1Char(')'));
+  btnScrollTop->setToolTip(tx(TextNo::ScrollFirst));
+  btnScrollBottom->setToolTip(tx(TextNo::ScrollLast));
+  lblGridPlaceholder->setText(tx(TextNo::GridPlaceholder));
+  QStringList columns;
+  for (int n = TextNo::TriggerColumnFirst; n <= TextNo::TriggerColumnLast; ++n) columns << tx(n);
+  TriggerList->setHeaderLabels(columns);
+  setWindowTitle(tx(TextNo::WindowTitle));
+  statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
+  refreshFileLine();
+  showSimulationNote();
+}
+
+void TFormMain::SetLifePortLabels() {
+  for (int i = 0; i < 8; ++i)
+    lineLabels_[i]->setText(QString::fromLatin1(pinNaming_ ? kLamps[i].usa : kLamps[i].v24));
+}
+
+void TFormMain::btnSwitchPinClick() {
+  pinNaming_ = 1 - pinNaming_;
+  SetLifePortLabels();
+  update();
+}
+
+// --- layout -------------------------------------------------------------------------
+
+int TFormMain::bottomPanelHeight() const { return pnlAllBottom->height(); }
+
+void TFormMain::setBottomPanelHeight(int height) {
+  if (auto* l = layout()) l->activate();
+  const QList<int> sizes = HSplitter1->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  if (total <= 0) {
+    HSplitter1->setSizes({1000, height});
+    return;
+  }
+  HSplitter1->setSizes({qMax(0, total - height), height});
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TFormMain::FormResize() {
+  if (!HSplitter1) return;
+  // The splitter's share, not the widget, while the window is not laid out yet.
+  const int height = HSplitter1->sizes().value(1);
+  if (height > kBottomPanelMinimum) {
+    btnTrigListMinMax->setText(kArrowDown);
+    btnTrigListMinMax->setToolTip(tx(TextNo::MinimiseList));
+  } else {
+    setBottomPanelHeight(kBottomPanelMinimum);
+    btnTrigListMinMax->setText(kArrowUp);
+    btnTrigListMinMax->setToolTip(tx(TextNo::RestoreList));
+  }
+}
+
+void TFormMain::btnTrigListMinMaxClick() {
+  const int height = HSplitter1->sizes().value(1);
+  if (height > kBottomPanelMinimum) {
+    lastLargeBottom_ = height;
+    setBottomPanelHeight(kBottomPanelMinimum);
+  } else {
+    setBottomPanelHeight(qMax(lastLargeBottom_, kBottomPanelDefault));
+  }
+  FormResize();
+}
+
+void TFormMain::btnDefaultWindowSizeClick() {
+  if (messages_.showMessage(TextNo::ResetWindows, TextNo::ResetWindowsQuestion, MessageKind::Question,
+                            ButtonSet::YesNo) != ResultYes)
+    return;
+  setWindowState(Qt::WindowNoState);
+  showNormal();
+  move(0, 0);
+  resize(800, 600);  // the minimum size of the window then applies
+  setBottomPanelHeight(kBottomPanelDefault);
+  setEnvironmentChanged(true);
+  FormResize();
+}
+
+// --- closing ------------------------------------------------------------------------
+
+bool TFormMain::FormCloseQuery() {
+  Recorder& r = session_->recorder;
+  // A paused recording still has its file open and no stop mark yet: it counts as recording.
+  if (r.running() || r.recordDown()) return false;
+  if (messages_.showMessage(TextNo::Information, TextNo::CloseQuestion, MessageKind::Question, ButtonSet::YesNo) !=
+      ResultYes)
+    return false;
+  session_->file.CloseRecordFile(RecordFile::Handle::View);
+  session_->file.CloseRecordFile(RecordFile::Handle::Recording);
+  if (environmentChanged() &&
+      messages_.showMessage(TextNo::Confirmation, TextNo::SaveEnvironmentQuestion, MessageKind::Question,
+                            ButtonSet::YesNo) == ResultYes) {
+    // The environment dialog is not there yet; say so rather than pretend it was saved.
+    messages_.showMessage(TextNo::Information, TextNo::EnvironmentNotSaved, MessageKind::Information, ButtonSet::Ok);
+  }
+  SaveConfiguration();
+  return true;
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (!closingWithoutQuestions_ && !FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  if (languageForm_) languageForm_->close();
+  event->accept();
+}
+
+void TFormMain::AppExitExecute() { close(); }
+
+void TFormMain::closeWithoutQuestions() {
+  if (session_->recorder.recordDown() || session_->recorder.paused()) btnStopClick();
+  closingWithoutQuestions_ = true;
+  close();
+}
+
+bool TFormMain::SaveConfiguration() {
+  Configuration& c = config_;
+  c.languageOffset = Texts::languageOffset();
+  c.pinNaming = pinNaming_;
+  c.recordMode = session_->recorder.recordMode();
+  c.recorderAppend = session_->recorder.appendDown();
+  c.recorderReplace = session_->recorder.replaceDown();
+  c.viewHold = session_->recorder.hold();
+  c.environmentFile = environmentFile_;
+  c.window.windowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+  if (c.window.windowState == 0) {
+    c.window.left = x();
+    c.window.top = y();
+    c.window.width = width();
+    c.window.height = height();
+  }
+  c.bottomPanels.height = bottomPanelHeight();
+  ++configurationSaves_;
+  QString error;
+  if (c.save(options_.userPath + QStringLiteral("Vorlog.ini"), &error)) return true;
+  VORLOG_REPORT(messages_, TextNo::Error, TextNo::ConfigurationNotSaved, QStringLiteral("\n\n") + error);
+  return false;
+}
+
+bool TFormMain::environmentChanged() const { return session_->environmentChanged; }
+void TFormMain::setEnvironmentChanged(bool changed) { session_->environmentChanged = changed; }
+
+QString TFormMain::recordFileName() const { return session_->file.name(); }
+
+// --- language -------------------------------------------------------------------------
+
+void TFormMain::menuLangDEClick() {
+  Texts::setLanguageOffset(0);
+  action(QStringLiteral("actLangDE"))->setChecked(true);
+  action(QStringLiteral("actLangDE"))->setEnabled(false);
+  action(QStringLiteral("actLangEN"))->setChecked(false);
+  action(QStringLiteral("actLangEN"))->setEnabled(true);
+  SaveConfiguration();
+  if (!languageForm_) languageForm_ = new TLanguageForm(this);
+  languageForm_->InitialLoads();
+  languageForm_->show();
+}
+
+void TFormMain::menuLangENClick() {
+  Texts::setLanguageOffset(Texts::kEnglishOffset);
+  action(QStringLiteral("actLangEN"))->setChecked(true);
+  action(QStringLiteral("actLangEN"))->setEnabled(false);
+  action(QStringLiteral("actLangDE"))->setChecked(false);
+  action(QStringLiteral("actLangDE"))->setEnabled(true);
+  SaveConfiguration();
+  if (!languageForm_) languageForm_ = new TLanguageForm(this);
+  languageForm_->InitialLoads();
+  languageForm_->show();
+}
+
+// --- recorder -------------------------------------------------------------------------
+
+void TFormMain::btnRecordClick() {
+  session_->recorder.btnRecordClick();
+  syncRecorderControls();
+}
+
+void TFormMain::btnStopClick() {
+  // Stop only ends something: without a recording the button just stays down.
+  if (session_->recorder.recordDown() || session_->recorder.paused()) session_->recorder.btnStopClick();
+  syncRecorderControls();
+}
+
+void TFormMain::btnPauseClick() {
+  session_->recorder.btnPauseClick();
+  syncRecorderControls();
+}
+
+void TFormMain::btnViewHoldClick() {
+  session_->recorder.btnViewHoldClick();
+  syncRecorderControls();
+}
+
+void TFormMain::btnRECappendClick() {
+  session_->recorder.btnRECappendClick();
+  syncRecorderControls();
+}
+
+void TFormMain::btnRECreplaceClick() {
+  session_->recorder.btnRECreplaceClick();
+  syncRecorderControls();
+}
+
+// A checkable button or action has already flipped itself when its handler runs; the
+// recorder's state is what they show.
+void TFormMain::syncRecorderControls() {
+  const Recorder& r = session_->recorder;
+  setRecorderButtons(r.recordDown(), r.paused(), r.hold());
+  btnRECappend->setChecked(r.appendDown());
+  btnRECreplace->setChecked(r.replaceDown());
+  action(QStringLiteral("actAppend"))->setChecked(r.appendDown());
+  action(QStringLiteral("actReplace"))->setChecked(r.replaceDown());
+  const bool recording = r.recordDown() || r.running();
+  action(QStringLiteral("actStart"))->setChecked(recording);
+  action(QStringLiteral("actStop"))->setChecked(!recording);
+}
+
+void TFormMain::setRecorderButtons(bool recDown, bool pauseDown, bool holdDown) {
+  btnREC->setChecked(recDown);
+  btnSTOP->setChecked(!recDown);
+  btnPAUSE->setChecked(pauseDown);
+  action(QStringLiteral("actPause"))->setChecked(pauseDown);
+  btnViewHold->setChecked(holdDown);
+  action(QStringLiteral("actFreezeDisplay"))->setChecked(holdDown);
+  if (!holdDown) ledHold->SetLit(false);
+}
+
+void TFormMain::SetRecordOnControls() {
+  action(QStringLiteral("actStart"))->setChecked(true);
+  action(QStringLiteral("actStop"))->setChecked(false);
+  DisableComSetup();
+  LockControlsForRecording();
+}
+
+void TFormMain::SetRecordOffControls() {
+  action(QStringLiteral("actStart"))->setChecked(false);
+  action(QStringLiteral("actStop"))->setChecked(true);
+  EnableComSetup();
+  UnlockControlsAfterRecording();
+  statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
+}
+
+QList<std::pair<QObject*, bool>> TFormMain::recordingLockTargets() const {
+  QList<std::pair<QObject*, bool>> t;
+  for (const char* name :
+       {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs", "actPrintReport", "actExport", "actExit",
+        "actStart", "actTrigInsert", "actTrigRemove", "actTrigEdit", "actTrigUp", "actTrigDown", "actTrigResetList",
+        "actTrigMarkAll", "actTrigMarkNone", "actTrigReverse", "actGoto", "actTrigGoto", "actSearch", "actTimeMeasure",
+        "actWinResetAll", "actEnvLoad", "actEnvEdit", "actEnvSave", "actLangDE", "actLangEN", "actOptions", "actHelp",
+        "actWebUpdate", "actHomepage", "actFeatureSuggestion", "actProblemReport", "actInfo", "actPortOptions"})
+    t.push_back({action(QString::fromLatin1(name)), false});
+  t.push_back({action(QStringLiteral("actStop")), true});
+  t.push_back({btnCallComABOptions, false});
+  return t;
+}
+
+void TFormMain::SaveControlStates() { savedStates_.lock(recordingLockTargets()); }
+
+void TFormMain::LockControlsForRecording() {
+  if (savedStates_.locked()) return;
+  SaveControlStates();
+  ScrollBar1->hide();
+  btnScrollTop->hide();
+  btnScrollBottom->hide();
+}
+
+void TFormMain::UnlockControlsAfterRecording() {
+  if (!savedStates_.locked()) return;
+  savedStates_.restore();
+  ScrollBar1->show();
+  btnScrollTop->show();
+  btnScrollBottom->show();
+}
+
+void TFormMain::EnableComSetup() {
+  for (QComboBox* c : {cbPortBaudRate, cbPortDataBits, cbPortParity, cbPortStopBits}) c->setEnabled(true);
+}
+
+void TFormMain::DisableComSetup() {
+  for (QComboBox* c : {cbPortBaudRate, cbPortDataBits, cbPortParity, cbPortStopBits}) c->setEnabled(false);
+}
+
+void TFormMain::portSettingChanged(int list, int index) {
+  Ports& p = session_->ports;
+  ValueList* lists[4] = {&p.baudRates, &p.dataBits, &p.parities, &p.stopBits};
+  lists[list]->selected = index;
+  setEnvironmentChanged(true);
+  p.TryToOpenPorts();
+}
+
+void TFormMain::setStatusPanel6(const QString& text) {
+  statusPanels_[5]->setText(text);
+  // The wait for pending data is short, but the user should see it.
+  statusPanels_[5]->repaint();
+}
+
+void TFormMain::startBlinkTimer() {
+  if (!ledToggleTimer_.isActive()) ledToggleTimer_.start();
+}
+
+void TFormMain::LEDToggleTimerTimer() {
+  Recorder& r = session_->recorder;
+  if (r.hold()) ledHold->toggle();
+  else ledHold->SetLit(false);
+  if (r.running()) ledRecorder->toggle();
+  else ledRecorder->SetLit(false);
+  if (r.running()) {
+    refreshFileLine();
+    statusPanels_[2]->setText(
+        tx(TextNo::MonitorEvents).arg(qMax<int64_t>(0, session_->file.recordingSize()) / int64_t(kRecordSize)));
+    // A record file that cannot take more records ends the recording (it was reported once).
+    if (session_->file.writeFailed()) btnStopClick();
+  }
+}
+
+void TFormMain::setLightsMonitoring(bool on) {
+  monitoring_ = on;
+  if (on) {
+    lastD1_ = session_->engine.counter(CntD1);
+    lastD2_ = session_->engine.counter(CntD2);
+    liveLightTimer_.start();
+    refreshLiveLights();
+  } else {
+    liveLightTimer_.stop();
+    for (StatusLight* l : leds_) l->SetLit(false);
+  }
+}
+
+// While monitoring the lamps follow the lines; a data lamp is lit while bytes arrive.
+void TFormMain::refreshLiveLights() {
+  const CaptureEngine& e = session_->engine;
+  const PendingEvent& p = e.pending();
+  const int64_t d1 = e.counter(CntD1), d2 = e.counter(CntD2);
+  leds_[0]->SetLit(d1 != lastD1_);
+  leds_[1]->SetLit(d2 != lastD2_);
+  lastD1_ = d1;
+  lastD2_ = d2;
+  for (int i = 2; i < 8; ++i) leds_[i]->SetLit(p.signalBytes[kLampSignal[i]] != 0);
+  const EventRecord& last = e.lastBuilt();
+  setGauges(last.lineLoad, last.peakLoad, last.lineQuality);
+}
+
+// Load gauges are lime; quality is lime from 99 %, yellow from 90 % and red below.
+void TFormMain::setGauges(int load, int peak, int quality) {
+  const int values[3] = {qMin(load, 100), qMin(peak, 100), qMin(quality, 100)};
+  for (int i = 0; i < 3; ++i) {
+    const QString colour = i < 2 || values[i] >= 99 ? QStringLiteral("rgb(0,255,0)")
+                           : values[i] >= 90        ? QStringLiteral("rgb(255,255,0)")
+                                                    : QStringLiteral("rgb(255,0,0)");
+    const QString sheet = QStringLiteral("QProgressBar::chunk { background: %1; }").arg(colour);
+    if (gauges_[i]->styleSheet() != sheet) gauges_[i]->setStyleSheet(sheet);
+    gauges_[i]->setValue(values[i]);
+  }
+}
+
+void TFormMain::refreshFileLine() {
+  RecordFile& f = session_->file;
+  if (f.name().isEmpty()) {
+    lblFileLine->setText(tx(TextNo::NoRecordFile));
+    statusPanels_[1]->setText(tx(TextNo::NoRecordFile));
+    return;
+  }
+  lblFileLine->setText(f.ShowRecordFileLine(options_.userPath));
+  statusPanels_[1]->setText(QFileInfo(f.name()).fileName());
+}
+
+void TFormMain::portLost(SerialPort* port, const QString& reason) {
+  // End the recording first, so that its stop mark is written before anybody is asked anything.
+  if (session_->recorder.recordDown() || session_->recorder.running()) btnStopClick();
+  VORLOG_REPORT(messages_, TextNo::SerialError, TextNo::PortLost, portExtraText(*port, reason));
+}

@@ -1,0 +1,240 @@
+#pragma once
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "app/ControlStates.h"
+#include "app/StartupArgs.h"
+#include "capture/Clock.h"
+#include "capture/PortRegistry.h"
+#include "recording/RecorderUi.h"
+#include "settings/Configuration.h"
+
+class CaptureSession;
+class GuiMessages;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QSplitter;
+class QTreeWidget;
+class QWidget;
+class Recorder;
+class SerialPort;
+class SimulatedLink;
+class StatusLight;
+class TFormMain;
+class TLanguageForm;
+class TProgressForm;
+
+// The recorder's view of the main window.
+class GuiRecorderUi : public RecorderUi {
+ public:
+  explicit GuiRecorderUi(TFormMain& form) : form_(form) {}
+  void setStatusText(int textNumber) override;
+  void setRecordOnControls() override;
+  void setRecordOffControls() override;
+  void setButtons(bool recDown, bool pauseDown, bool holdDown) override;
+  void startBlinkTimer() override;
+  void setLightsMonitoring(bool on) override;
+  void refreshFileLine() override;
+
+ private:
+  TFormMain& form_;
+};
+
+struct MainFormOptions {
+  QStringList arguments;  // after the program name
+  QString userPath;       // ends with '/'
+  bool simulate = false;  // the simulated link even when serial ports are there
+  QString scenario;       // empty: the built-in one; "stress"; else a scenario file
+  // Where serial devices come from; empty: the system's list. Tests pass their own.
+  PortRegistry::Enumerator enumerator;
+};
+
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  TFormMain(const MainFormOptions& options, GuiMessages& messages, TProgressForm* progress = nullptr,
+            QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // Start-up and shutdown.
+  void StartupPrepare();
+  void FormShow();
+  void FormResize();
+  void btnDefaultWindowSizeClick();
+  // True when the window may close; asks the user.
+  bool FormCloseQuery();
+  void AppExitExecute();
+  // Ends the program without questions (after a screenshot): a recording is stopped first.
+  void closeWithoutQuestions();
+
+  // Recorder commands: the buttons and their actions.
+  void btnRecordClick();
+  void btnStopClick();
+  void btnPauseClick();
+  void btnViewHoldClick();
+  void btnRECappendClick();
+  void btnRECreplaceClick();
+
+  void SetRecordOnControls();
+  void SetRecordOffControls();
+  void SaveControlStates();
+  void LockControlsForRecording();
+  void UnlockControlsAfterRecording();
+  void EnableComSetup();
+  void DisableComSetup();
+  void setLightsMonitoring(bool on);
+  void setRecorderButtons(bool recDown, bool pauseDown, bool holdDown);
+  void startBlinkTimer();
+  void LEDToggleTimerTimer();
+  void refreshFileLine();
+  void setStatusPanel6(const QString& text);
+
+  // Ports, lights and texts.
+  void BuildPortLists();
+  void SetLifePortLabels();
+  void btnSwitchPinClick();
+  void btnTrigListMinMaxClick();
+  void menuLangDEClick();
+  void menuLangENClick();
+  void LoadLanguageConfig();
+  void AssignMainTexts();
+  bool SaveConfiguration();
+
+  // State for the program and its tests.
+  CaptureSession& session() { return *session_; }
+  Recorder& recorder();
+  SimulatedLink* link() const { return simulated_ ? link_.get() : nullptr; }
+  bool simulated() const { return simulated_; }
+  QAction* action(const QString& name) const;
+  int bottomPanelHeight() const;
+  void setBottomPanelHeight(int height);
+  QString recordFileName() const;
+  QString environmentFileName() const { return environmentFile_; }
+  QString commandLineRecordFile() const { return commandLineRecordFile_; }
+  int configurationSaves() const { return configurationSaves_; }
+  bool environmentChanged() const;
+  void setEnvironmentChanged(bool changed);
+  bool beginRecordingAtStart() const { return beginRecording_; }
+  void setBeginRecordingAtStart(bool on) { beginRecording_ = on; }
+  const Configuration& configuration() const { return config_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  struct ActionText {
+    QAction* action;
+    int caption;
+    int hint;
+    int toolCaption;  // 0: the caption
+    bool later;       // its dialog comes with a later version
+  };
+
+  QAction* makeAction(const char* name, int caption, int hint, int toolCaption = 0, bool later = false);
+  void createActions();
+  void createMenus();
+  void createToolBars();
+  QWidget* createGridArea();
+  QWidget* createControlStrip();
+  QWidget* createRecorderPanel();
+  QWidget* createLivePortPanel();
+  QWidget* createLineLoadPanel();
+  QWidget* createBottomPanel();
+  void createStatusBar();
+  void setUpPorts();
+  void applyConfiguration();
+  void portSettingChanged(int list, int index);
+  void portLost(SerialPort* port, const QString& reason);
+  void refreshLiveLights();
+  void setGauges(int load, int peak, int quality);
+  void syncRecorderControls();
+  void showSimulationNote();
+  QList<std::pair<QObject*, bool>> recordingLockTargets() const;
+
+  MainFormOptions options_;
+  GuiMessages& messages_;
+  QPointer<TProgressForm> progress_;
+  MonotonicClock clock_;
+  GuiRecorderUi ui_;
+  std::unique_ptr<SimulatedLink> link_;
+  std::unique_ptr<CaptureSession> session_;
+  Configuration config_;
+  bool simulated_ = false;
+  bool noPortsFound_ = false;
+  bool firstStart_ = true;
+  bool shown_ = false;
+  bool closingWithoutQuestions_ = false;
+  bool beginRecording_ = false;
+  bool monitoring_ = false;
+  int pinNaming_ = 0;  // 0 V24 names, 1 US names
+  int configurationSaves_ = 0;
+  int lastLargeBottom_ = 300;
+  int initialBottom_ = 300;
+  int64_t lastD1_ = 0, lastD2_ = 0;
+  QString environmentFile_ = QStringLiteral("Default.ven");
+  QString commandLineRecordFile_;
+  QString scenarioNote_;
+
+  std::vector<ActionText> actionTexts_;
+  ControlStates savedStates_;
+  QTimer ledToggleTimer_;
+  QTimer liveLightTimer_;
+
+  // Widgets named as the rest of the program refers to them.
+  QSplitter* HSplitter1 = nullptr;
+  QWidget* pnlAllBottom = nullptr;
+  QWidget* DrawGrid1 = nullptr;
+  QScrollBar* ScrollBar1 = nullptr;
+  QPushButton* btnScrollTop = nullptr;
+  QPushButton* btnScrollBottom = nullptr;
+  QLabel* lblFileLine = nullptr;
+  QPushButton* btnREC = nullptr;
+  QPushButton* btnSTOP = nullptr;
+  QPushButton* btnPAUSE = nullptr;
+  QPushButton* btnRECappend = nullptr;
+  QPushButton* btnRECreplace = nullptr;
+  QPushButton* btnViewHold = nullptr;
+  StatusLight* ledRecorder = nullptr;
+  StatusLight* ledHold = nullptr;
+  QLabel* lblRecorderLight = nullptr;
+  QLabel* lblHoldLight = nullptr;
+  QWidget* pnlRecorder = nullptr;
+  QWidget* pnlLivePort = nullptr;
+  QWidget* pnlLineLoad = nullptr;
+  StatusLight* leds_[8] = {};
+  QLabel* lineLabels_[8] = {};
+  QLabel* lblPinRow = nullptr;
+  QLabel* lblLineLoad = nullptr;
+  QLabel* gaugeLabels_[3] = {};
+  QProgressBar* gauges_[3] = {};
+  QLabel* comboLabels_[4] = {};
+  QComboBox* cbPortBaudRate = nullptr;
+  QComboBox* cbPortDataBits = nullptr;
+  QComboBox* cbPortParity = nullptr;
+  QComboBox* cbPortStopBits = nullptr;
+  QPushButton* btnCallComABOptions = nullptr;
+  QPushButton* btnSwitchPinFromPanel = nullptr;
+  QLabel* lblTriggerList = nullptr;
+  QPushButton* btnTrigListMinMax = nullptr;
+  QTreeWidget* TriggerList = nullptr;
+  QLabel* lblGridPlaceholder = nullptr;
+  QLabel* statusPanels_[6] = {};
+  QPointer<TLanguageForm> languageForm_;
+
+  QMenu* menus_[12] = {};
+  std::vector<std::pair<QMenu*, int>> menuTexts_;
+  std::vector<std::pair<QWidget*, int>> widgetTexts_;  // group boxes, labels and buttons with one text
+
+  friend class GuiRecorderUi;
+};

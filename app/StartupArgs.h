@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// What the command line names: an argument containing ".ven" is the environment
+// file, one containing ".vrd" the record file to show. The test is case-sensitive
+// and finds the text anywhere in the argument; when several match, the last one wins.
+// Options of this program (--simulate, --screenshot, ...) are not file names.
+struct StartupFiles {
+  QString environmentFile;  // empty: keep the current one
+  QString recordFile;       // empty: show the current one
+};
+StartupFiles parseStartupFiles(const QStringList& argumentsAfterProgram);
+
+// The program's own options.
+struct StartupOptions {
+  bool simulate = false;
+  QString scenario;    // empty: the built-in one; "stress": random bytes
+  QString screenshot;  // grab the window into this file, then quit
+  bool record = false;  // begin recording at once
+  int screenshotDelayMs = 2000;
+  QString error;  // an unknown option
+};
+StartupOptions parseStartupOptions(const QStringList& argumentsAfterProgram);

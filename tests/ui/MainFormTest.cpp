@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "app/MessageForm.h"
+#include "capture/SerialPort.h"
+#include "recording/CaptureSession.h"
+#include "settings/Texts.h"
+#include "ui/BoxAnswer.h"
+
+namespace {
+
+std::vector<EventRecord> readRecords(const QString& path) {
+  QFile f(path);
+  std::vector<EventRecord> out;
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  const QByteArray all = f.readAll();
+  out.resize(size_t(all.size()) / kRecordSize);
+  memcpy(out.data(), all.constData(), out.size() * kRecordSize);
+  return out;
+}
+
+bool isMark(const EventRecord& r, uint8_t code) { return r.markType == Mark::SystemType && r.markCode == code; }
+
+struct MainFormTest : ::testing::Test {
+  QTemporaryDir dir;
+  TMessageForm box;
+  GuiMessages messages{box};
+  std::unique_ptr<TFormMain> main;
+
+  QString user() const { return dir.path() + "/"; }
+  QString recordPath() const { return dir.filePath("rec.vrd"); }
+  QString ini() const { return user() + "Vorlog.ini"; }
+
+  void make(const QStringList& args = {}, bool simulate = true, PortRegistry::Enumerator enumerator = {}) {
+    QDir().mkpath(user() + "recordings");
+    MainFormOptions o;
+    o.arguments = args;
+    o.userPath = user();
+    o.simulate = simulate;
+    o.enumerator = std::move(enumerator);
+    main = std::make_unique<TFormMain>(o, messages);
+    main->show();
+    runFor(5);
+  }
+  void TearDown() override {
+    if (!main) return;
+    main->closeWithoutQuestions();
+    main.reset();
+  }
+  template <class T>
+  T* child(const char* name) const {
+    return main->findChild<T*>(QString::fromLatin1(name));
+  }
+  QPushButton* button(const char* name) const { return child<QPushButton>(name); }
+  QString mode() const { return child<QLabel>("pnlStatusBarPanel6")->text(); }
+  void record() {
+    main->session().file.setName(recordPath());
+    button("btnREC")->click();
+  }
+  // The enabled state of every action and control the program has.
+  std::map<QString, bool> enabledStates() const {
+    std::map<QString, bool> m;
+    for (QAction* a : main->findChildren<QAction*>())
+      if (!a->objectName().isEmpty()) m[a->objectName()] = a->isEnabled();
+    for (QWidget* w : main->findChildren<QWidget*>())
+      if (!w->objectName().isEmpty()) m["w:" + w->objectName()] = w->isEnabled();
+    return m;
+  }
+};
+
+TEST_F(MainFormTest, RecAndStopRecordTheSimulatedLinkIntoTheFile) {
+  make();
+  ASSERT_TRUE(main->simulated());
+  EXPECT_EQ(mode(), Texts::text(4274));
+  record();
+  ASSERT_TRUE(main->recorder().running());
+  EXPECT_TRUE(button("btnREC")->isChecked());
+  EXPECT_FALSE(button("btnSTOP")->isChecked());
+  EXPECT_EQ(mode(), Texts::text(4273));
+  runFor(250);
+  button("btnSTOP")->click();
+  EXPECT_FALSE(main->recorder().running());
+  EXPECT_FALSE(button("btnREC")->isChecked());
+  EXPECT_TRUE(button("btnSTOP")->isChecked());
+  EXPECT_EQ(mode(), Texts::text(4274));
+
+  const auto r = readRecords(recordPath());
+  ASSERT_GE(r.size(), 4u);  // file start, user start, the line states, ..., user stop
+  EXPECT_TRUE(isMark(r[0], Mark::Plain));
+  EXPECT_TRUE(isMark(r[1], Mark::UserStart));
+  EXPECT_TRUE(isMark(r.back(), Mark::UserStop));
+  EXPECT_EQ(QFileInfo(recordPath()).size() % 80, 0);
+  EXPECT_EQ(box.shownCount(), 0);
+}
+
+TEST_F(MainFormTest, PauseHoldAppendAndReplaceFollowTheRecorder) {
+  make();
+  record();
+  button("btnPAUSE")->click();
+  EXPECT_TRUE(main->recorder().paused());
+  EXPECT_FALSE(main->recorder().running());
+  EXPECT_TRUE(main->action("actPause")->isChecked());
+  button("btnPAUSE")->click();
+  EXPECT_TRUE(main->recorder().running());
+  EXPECT_FALSE(button("btnPAUSE")->isChecked());
+
+  button("btnViewHold")->click();
+  EXPECT_TRUE(main->recorder().hold());
+  EXPECT_TRUE(main->action("actFreezeDisplay")->isChecked());
+  main->action("actFreezeDisplay")->trigger();
+  EXPECT_FALSE(main->recorder().hold());
+  EXPECT_FALSE(button("btnViewHold")->isChecked());
+  button("btnSTOP")->click();
+  const size_t first = readRecords(recordPath()).size();
+
+  // APPEND is down by default; REPLACE from the menu puts its button down and APPEND up.
+  EXPECT_TRUE(button("btnRECappend")->isChecked());
+  main->action("actReplace")->trigger();
+  EXPECT_TRUE(button("btnRECreplace")->isChecked());
+  EXPECT_FALSE(button("btnRECappend")->isChecked());
+  EXPECT_FALSE(main->action("actAppend")->isChecked());
+  record();
+  button("btnSTOP")->click();
+  const auto replaced = readRecords(recordPath());
+  ASSERT_GE(replaced.size(), 3u);
+  EXPECT_TRUE(isMark(replaced[1], Mark::UserStart));
+
+  button("btnRECappend")->click();
+  EXPECT_TRUE(main->action("actAppend")->isChecked());
+  EXPECT_FALSE(main->action("actReplace")->isChecked());
+  record();
+  button("btnSTOP")->click();
+  const auto appended = readRecords(recordPath());
+  ASSERT_GT(appended.size(), replaced.size());
+  EXPECT_TRUE(isMark(appended[replaced.size()], Mark::Appended));
+  EXPECT_GT(first, 0u);
+}
+
+TEST_F(MainFormTest, CloseIsRefusedWhileRecordingAndAllowedAfterStop) {
+  make();
+  record();
+  EXPECT_FALSE(main->close());
+  EXPECT_TRUE(main->isVisible());
+  // A paused recording has no stop mark yet: closing is refused as well.
+  button("btnPAUSE")->click();
+  EXPECT_FALSE(main->close());
+  EXPECT_EQ(box.shownCount(), 0);  // refused without a message
+  button("btnSTOP")->click();
+  EXPECT_FALSE(main->recorder().paused());
+
+  BoxAnswer yes(box, {1});
+  EXPECT_TRUE(main->close());
+  EXPECT_EQ(box.shownCount(), 1);
+  EXPECT_EQ(main->configurationSaves(), 1);
+  EXPECT_TRUE(QFile::exists(ini()));
+  EXPECT_TRUE(isMark(readRecords(recordPath()).back(), Mark::UserStop));
+}
+
+TEST_F(MainFormTest, AnsweringNoToTheCloseQuestionSavesNothing) {
+  make();
+  main->setEnvironmentChanged(true);
+  BoxAnswer no(box, {3});
+  EXPECT_FALSE(main->close());
+  EXPECT_TRUE(main->isVisible());
+  EXPECT_EQ(box.shownCount(), 1);  // no environment question either
+  EXPECT_EQ(main->configurationSaves(), 0);
+  EXPECT_FALSE(QFile::exists(ini()));
+}
+
+TEST_F(MainFormTest, AChangedEnvironmentIsAskedAboutBeforeClosing) {
+  make();
+  main->setEnvironmentChanged(true);
+  BoxAnswer answers(box, {1, 3});
+  EXPECT_TRUE(main->close());
+  EXPECT_EQ(box.shownCount(), 2);
+  EXPECT_EQ(main->configurationSaves(), 1);
+}
+
+TEST_F(MainFormTest, LayoutResetAsksAndThenRestoresTheDefaults) {
+  make();
+  main->move(40, 30);
+  main->resize(1200, 900);
+  main->setBottomPanelHeight(400);
+  {
+    BoxAnswer no(box, {3});
+    main->action("actWinResetAll")->trigger();
+  }
+  EXPECT_EQ(main->size(), QSize(1200, 900));
+  EXPECT_FALSE(main->environmentChanged());
+  {
+    BoxAnswer yes(box, {1});
+    main->action("actWinResetAll")->trigger();
+  }
+  runFor(5);
+  EXPECT_EQ(main->pos(), QPoint(0, 0));
+  EXPECT_EQ(main->size(), QSize(960, 640));  // 800 x 600 asked, the minimum applies
+  EXPECT_EQ(main->bottomPanelHeight(), 300);
+  EXPECT_TRUE(main->environmentChanged());
+  EXPECT_EQ(box.shownCount(), 2);
+}
+
+TEST_F(MainFormTest, TheBottomPanelSnapsTo150) {
+  make();
+  QPushButton* minMax = button("btnTrigListMinMax");
+  main->setBottomPanelHeight(100);
+  main->FormResize();
+  EXPECT_EQ(main->bottomPanelHeight(), 150);
+  EXPECT_EQ(minMax->text(), QString(QChar(0x25B2)));
+  main->setBottomPanelHeight(220);
+  main->FormResize();
+  EXPECT_EQ(main->bottomPanelHeight(), 220);
+  EXPECT_EQ(minMax->text(), QString(QChar(0x25BC)));
+  minMax->click();
+  EXPECT_EQ(main->bottomPanelHeight(), 150);
+  minMax->click();
+  EXPECT_EQ(main->bottomPanelHeight(), 300);
+}
+
+TEST_F(MainFormTest, RecordingLocksTheControlsAndGivesTheirStatesBack) {
+  make();
+  const auto before = enabledStates();
+  ASSERT_TRUE(before.at("actExit"));
+  ASSERT_FALSE(before.at("actNewRecordFile"));  // its dialog comes later
+  // One of the language switches is the current one and stays unavailable.
+  ASSERT_NE(before.at("actLangDE"), before.at("actLangEN"));
+
+  record();
+  EXPECT_FALSE(main->action("actExit")->isEnabled());
+  EXPECT_FALSE(main->action("actStart")->isEnabled());
+  EXPECT_TRUE(main->action("actStop")->isEnabled());
+  EXPECT_FALSE(main->action("actLangDE")->isEnabled());
+  EXPECT_FALSE(main->action("actLangEN")->isEnabled());
+  EXPECT_FALSE(main->action("actWinResetAll")->isEnabled());
+  EXPECT_FALSE(child<QComboBox>("cbPortBaudRate")->isEnabled());
+  EXPECT_FALSE(child<QScrollBar>("ScrollBar1")->isVisible());
+  // Pause and resume keep the lock.
+  button("btnPAUSE")->click();
+  button("btnPAUSE")->click();
+  EXPECT_FALSE(main->action("actExit")->isEnabled());
+
+  button("btnSTOP")->click();
+  EXPECT_EQ(enabledStates(), before);
+  EXPECT_TRUE(child<QScrollBar>("ScrollBar1")->isVisible());
+}
+
+TEST_F(MainFormTest, ARecordFileThatCannotBeCreatedLeavesTheControlsAlone) {
+  make();
+  const auto before = enabledStates();
+  main->session().file.setName(dir.filePath("missing/folder/rec.vrd"));
+  BoxAnswer ok(box, {2});
+  button("btnREC")->click();
+  EXPECT_EQ(messages.reportCount(), 1);
+  EXPECT_FALSE(main->recorder().running());
+  EXPECT_FALSE(button("btnREC")->isChecked());
+  EXPECT_FALSE(main->session().comA.isOpen());
+  EXPECT_EQ(enabledStates(), before);
+  EXPECT_EQ(mode(), Texts::text(4274));
+}
+
+TEST_F(MainFormTest, CommandLineNamesTheEnvironmentAndTheRecordFile) {
+  make({"/jobs/line.ven", "/data/shown.vrd"});
+  EXPECT_EQ(main->environmentFileName(), "/jobs/line.ven");
+  EXPECT_EQ(main->recordFileName(), "/data/shown.vrd");
+  main->closeWithoutQuestions();
+  make({"/data/SHOWN.VRD", "a.vrd", "b.vrd"});
+  EXPECT_EQ(main->recordFileName(), "b.vrd");
+  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  main->closeWithoutQuestions();
+  make({"/data/SHOWN.VRD"});
+  EXPECT_EQ(main->recordFileName(), "Default.vrd");
+}
+
+TEST_F(MainFormTest, WithoutSerialPortsTheSimulatedLinkIsUsed) {
+  make({}, false, [] { return QList<PortInfo>(); });
+  EXPECT_TRUE(main->simulated());
+  EXPECT_EQ(main->session().ports.portListA.size(), 2);
+  EXPECT_EQ(main->session().comA.comNumber(), 1);
+  EXPECT_EQ(main->session().comB.comNumber(), 2);
+  EXPECT_EQ(box.shownCount(), 0);  // two ports: no warning
+}
+
+TEST_F(MainFormTest, APortSettingChangeTriesThePortsAndMarksTheEnvironment) {
+  make();
+  auto* baud = child<QComboBox>("cbPortBaudRate");
+  const int i = baud->findText("19200");
+  ASSERT_GE(i, 0);
+  baud->setCurrentIndex(i);
+  emit baud->activated(i);
+  EXPECT_TRUE(main->environmentChanged());
+  EXPECT_EQ(main->session().comA.settings().baud, 19200);
+  EXPECT_EQ(main->session().comB.settings().baud, 19200);
+  EXPECT_FALSE(main->session().comA.isOpen());
+  EXPECT_EQ(messages.reportCount(), 0);
+}
+
+TEST_F(MainFormTest, SwitchingTheLanguageSavesTheConfiguration) {
+  make();
+  const int offset = Texts::languageOffset();
+  QAction* other = main->action(offset == 0 ? "actLangEN" : "actLangDE");
+  other->trigger();
+  EXPECT_NE(Texts::languageOffset(), offset);
+  EXPECT_FALSE(other->isEnabled());
+  EXPECT_TRUE(other->isChecked());
+  EXPECT_EQ(main->configurationSaves(), 1);
+  EXPECT_EQ(Configuration::LoadLanguageConfig(ini()), Texts::languageOffset());
+  Texts::setLanguageOffset(offset);
+}
+
+}  // namespace
