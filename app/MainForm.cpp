@@ -173,16 +173,13 @@ void TFormMain::createActions() {
   // Recorder
   QAction* start = makeAction("actStart", Record, RecordHint, RecordTool);
   start->setCheckable(true);
-  start->setShortcut(Qt::Key_F5);
   connect(start, &QAction::triggered, this, &TFormMain::btnRecordClick);
   QAction* stop = makeAction("actStop", Stop, StopHint, StopTool);
   stop->setCheckable(true);
   stop->setChecked(true);
-  stop->setShortcut(Qt::Key_F6);
   connect(stop, &QAction::triggered, this, &TFormMain::btnStopClick);
   QAction* pause = makeAction("actPause", Pause, PauseHint, PauseTool);
   pause->setCheckable(true);
-  pause->setShortcut(Qt::Key_F7);
   connect(pause, &QAction::triggered, this, &TFormMain::btnPauseClick);
   QAction* append = makeAction("actAppend", Append, AppendHint, AppendTool);
   append->setCheckable(true);
@@ -1113,7 +1110,10 @@ void TFormMain::refreshFileLine() {
     return;
   }
   lblFileLine->setText(f.ShowRecordFileLine(options_.userPath));
-  statusPanels_[1]->setText(QFileInfo(f.name()).fileName());
+  // A name without a folder lies in the recordings folder, as the recorder will take it.
+  const QString path =
+      f.name().contains(QLatin1Char('/')) ? f.name() : options_.userPath + QStringLiteral("recordings/") + f.name();
+  statusPanels_[1]->setText(QFileInfo::exists(path) ? QFileInfo(path).fileName() : tx(TextNo::NoRecordFile));
 }
 
 void TFormMain::portLost(SerialPort* port, const QString& reason) {

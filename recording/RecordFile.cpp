@@ -9,9 +9,10 @@
 #include <cstring>
 
 #include "settings/MessageSink.h"
+#include "settings/Texts.h"
 
 namespace TextNo {
-constexpr int FileOperation = 3000, WriteError = 3004;
+constexpr int FileOperation = 3000, WriteError = 3004, NotRegular = 9415;
 }
 
 RecordFile::RecordFile(MessageSink& messages) : messages_(messages) { readBuffer_ = zeroRecord(); }
@@ -43,7 +44,7 @@ bool RecordFile::isRegularOrAbsent() const {
 bool RecordFile::refuseNonRegular() {
   if (isRegularOrAbsent()) return false;
   // A folder or a device is never truncated, deleted or written as a recording.
-  lastError_ = QStringLiteral("not a regular file");
+  lastError_ = Texts::text(TextNo::NotRegular);
   return true;
 }
 

@@ -1,4 +1,5 @@
 #include "settings/Configuration.h"
+#include "settings/Texts.h"
 
 #include <SimpleIni.h>
 #include <unistd.h>
@@ -449,7 +450,7 @@ bool Configuration::save(const QString& path, QString* error) const {
 bool Configuration::load() { return load(configurationFilePath()); }
 
 bool Configuration::save(QString* error) const {
-  if (!ensureUserPath()) return fail(error, configurationFilePath(), QStringLiteral("cannot create the folder"));
+  if (!ensureUserPath()) return fail(error, configurationFilePath(), Texts::text(9410).arg(userPath()));
   return save(configurationFilePath(), error);
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
+#include "app/StatusLight.h"
 #include "capture/SerialPort.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
@@ -145,6 +146,36 @@ TEST_F(MainFormTest, PauseHoldAppendAndReplaceFollowTheRecorder) {
   ASSERT_GT(appended.size(), replaced.size());
   EXPECT_TRUE(isMark(appended[replaced.size()], Mark::Appended));
   EXPECT_GT(first, 0u);
+}
+
+TEST_F(MainFormTest, LampsFollowTheLinesAndTheRecorder) {
+  make();
+  auto* recorderLamp = child<StatusLight>("LedRecorder");
+  auto* holdLamp = child<StatusLight>("LedHold");
+  record();
+  // The scenario raises DTR, RTS, DSR and CTS within its first 165 ms.
+  runFor(400);
+  EXPECT_TRUE(child<StatusLight>("LedS1")->lit());
+  EXPECT_TRUE(child<StatusLight>("LedM1")->lit());
+  EXPECT_TRUE(child<StatusLight>("LedS2")->lit());
+  EXPECT_TRUE(child<StatusLight>("LedM2")->lit());
+  EXPECT_FALSE(child<StatusLight>("LedM3")->lit());
+
+  // The blink: the recorder lamp toggles while recording, the hold lamp while holding.
+  button("btnViewHold")->click();
+  const bool rec = recorderLamp->lit(), hold = holdLamp->lit();
+  main->LEDToggleTimerTimer();
+  EXPECT_NE(recorderLamp->lit(), rec);
+  EXPECT_NE(holdLamp->lit(), hold);
+  button("btnViewHold")->click();
+  EXPECT_FALSE(holdLamp->lit());
+  main->LEDToggleTimerTimer();
+  EXPECT_FALSE(holdLamp->lit());
+
+  button("btnSTOP")->click();
+  main->LEDToggleTimerTimer();
+  EXPECT_FALSE(recorderLamp->lit());
+  EXPECT_FALSE(child<StatusLight>("LedS1")->lit());
 }
 
 TEST_F(MainFormTest, CloseIsRefusedWhileRecordingAndAllowedAfterStop) {
