@@ -1,6 +1,6 @@
 #pragma once
 // Text numbers of the main window. Captions that have no number in the program's
-// table yet are numbered from 9700 (app/texts-app.txt holds their wording).
+// table yet are numbered from 9700 (resources/texts-window.txt holds their wording).
 namespace TextNo {
 constexpr int AppTitle = 1, UserManual = 2;
 constexpr int CloseQuestion = 24, SaveEnvironmentQuestion = 25, LoadingEnvironment = 26, LoadingConfiguration = 28;
@@ -9,7 +9,9 @@ constexpr int Information = 203, Confirmation = 204, Warning = 205, Error = 206;
 constexpr int ResetWindows = 1000, ResetWindowsQuestion = 1001;
 constexpr int SerialError = 2000, PortLost = 2015;
 constexpr int MonitorMode = 4273, ExamineMode = 4274;
-constexpr int LanguageHintCaption = 640, LanguageHintHeading = 641, LanguageHintFirst = 642, LanguageHintLast = 650;
+constexpr int LanguageHintCaption = 640, LanguageHintHeading = 641, LanguageHintFirst = 642;
+// 644 to 650 are appended to the hint only where the table has them.
+constexpr int LanguageHintLast = LanguageHintFirst + 8;
 constexpr int Ok = 6006;
 
 // Toolbar captions and hints.

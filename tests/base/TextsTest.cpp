@@ -63,7 +63,7 @@ QMap<int, QString> numbersUsedByCode() {
   static const QRegularExpression number(QStringLiteral(R"(\b(\d+)\b)"));
   static const QRegularExpression reportCall(QStringLiteral(R"(\b(VORLOG_REPORT|showMessage)\s*\()"));
 
-  for (const char* folder : {"settings", "capture", "recording", "cli"}) {
+  for (const char* folder : {"settings", "capture", "recording", "cli", "app"}) {
     QDirIterator it(sourceDir() + QLatin1Char('/') + QLatin1String(folder),
                     {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
