@@ -4,6 +4,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryFile>
+#include <QToolButton>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -63,6 +68,31 @@ const QColor kHoldLit(255, 200, 0);
 QString tx(int n) { return Texts::text(n); }
 
 }  // namespace
+
+QRect fitOnScreen(const QRect& frame, const QSize& minimum, const QRect& available) {
+  // A stored size of 0 (or a damaged one) gives the smallest usable window.
+  QSize size = frame.size().expandedTo(minimum);
+  size = size.boundedTo(available.size()).expandedTo(minimum);
+  const int x = qMax(available.left(), qMin(frame.left(), available.right() + 1 - size.width()));
+  const int y = qMax(available.top(), qMin(frame.top(), available.bottom() + 1 - size.height()));
+  return {QPoint(x, y), size};
+}
+
+int screenIndexFor(int monitor, int screenCount) {
+  if (screenCount <= 0) return -1;
+  return qBound(0, monitor, screenCount - 1);
+}
+
+QString recordFileProblem(const QString& path) {
+  const QFileInfo file(path);
+  if (file.exists()) return file.isFile() && file.isReadable() ? QString() : tx(TextNo::FileNotReadable);
+  const QFileInfo folder(file.absolutePath());
+  if (!folder.isDir()) return tx(TextNo::FolderMissing).arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
+  // Asking for permissions is not enough (read-only mounts, the super-user): try it.
+  QTemporaryFile probe(folder.absoluteFilePath() + QStringLiteral("/.vorlog-probe-XXXXXX"));
+  if (!probe.open()) return tx(TextNo::FolderNotWritable).arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
+  return {};
+}
 
 // --- the recorder's view --------------------------------------------------------
 
@@ -163,7 +193,7 @@ void TFormMain::createActions() {
   // File
   makeAction("actNewRecordFile", NewRecordFile, NewHint, NewTool, true);
   makeAction("actOpenRecordFile", OpenRecordFile, OpenHint, OpenTool, true);
-  makeAction("actSaveRecordFileAs", SaveRecordFileAs, SaveAsHint, SaveAsTool, true);
+  makeAction("actSaveRecordFile", SaveRecordFileAs, SaveAsHint, SaveAsTool, true);
   makeAction("actExport", ExportEvents, ExportHint, ExportTool, true);
   makeAction("actPrintReport", PrintReport, 0, 0, true);
   QAction* exit = makeAction("actExit", Exit, 0);
@@ -192,10 +222,10 @@ void TFormMain::createActions() {
   hold->setShortcut(Qt::Key_F9);
   connect(hold, &QAction::triggered, this, &TFormMain::btnViewHoldClick);
 
-  // View, code and time: the grid comes later.
-  makeAction("actViewVertical", ViewVertical, VerticalHint, 0, true);
-  makeAction("actViewDataOnly", ViewDataOnly, DataOnlyHint, 0, true);
-  makeAction("actDataDump", ViewDump, DumpHint, 0, true);
+  // View, code and time: the grid that draws them comes later.
+  makeAction("actDetailedData", ViewVertical, VerticalHint, VertTool, true);
+  makeAction("actHorizontalDataTable", ViewDataOnly, DataOnlyHint, DataTool, true);
+  makeAction("actDataDump", ViewDump, DumpHint, DumpTool, true);
   makeAction("actTimeAbsolute", TimeAbsolute, AbsoluteHint, AbsoluteTool, true);
   makeAction("actTimeRelative", TimeRelative, RelativeHint, RelativeTool, true);
   makeAction("actTimeDelta", TimeDelta, DeltaHint, DeltaTool, true);
@@ -206,6 +236,7 @@ void TFormMain::createActions() {
   makeAction("actResetGridRowCol", ResetGrid, ResetGridHint, ResetGridTool, true);
   makeAction("actFirstEvent", FirstEvent, ScrollFirst, 0, true);
   makeAction("actLastEvent", LastEvent, ScrollLast, 0, true);
+  makeAction("actCopy", Copy, 0, 0, true)->setShortcut(QKeySequence::Copy);
   makeAction("actUSASCII", CodeAscii, AscHint, Asc, true);
   makeAction("actEBCDIC", CodeEbcdic, EbcHint, Ebc, true);
   makeAction("actHex", CodeHex, HexHint, Hex, true);
@@ -214,35 +245,42 @@ void TFormMain::createActions() {
   makeAction("actBin", CodeBin, BinHint, Bin, true);
   makeAction("actControlChars", ControlChars, CtrlHint, Ctrl, true);
   makeAction("actCommandChars", CommandChars, CmdHint, Cmd, true);
-  makeAction("actCharsOff", CharsOff, 0, 0, true);
+  makeAction("actCharsOff", CharsOff, 0, ResTool, true);
 
   // Tools
-  makeAction("actSearch", SearchEvent, SearchHint, SearchTool, true);
-  makeAction("actTimeMeasure", TimeMeasure, MeasureHint, MeasureTool, true);
-  makeAction("actTrigGoto", TriggerGoto, TrigGotoHint, TrigGotoTool, true);
-  makeAction("actGoto", GotoEvent, GotoHint, GotoTool, true);
+  makeAction("actSearchEvent", SearchEvent, SearchHint, SearchTool, true);
+  makeAction("actDeltaTimeMeasurement", TimeMeasure, MeasureHint, MeasureTool, true);
+  makeAction("actGotoTP", TriggerGoto, TrigGotoHint, TrigGotoTool, true);
+  makeAction("actGotoMP", GotoEvent, GotoHint, GotoTool, true);
 
-  // Ports
-  QAction* pin = makeAction("actShowCCITTV24Pin", SwitchPin, PinHint, PinTool);
-  connect(pin, &QAction::triggered, this, &TFormMain::btnSwitchPinClick);
+  // Ports: the menu command and the "V24/USA:" button switch the pin naming alike.
+  for (const char* name : {"actShowCCITTV24Pin", "actLifePortPinOut"}) {
+    QAction* pin = makeAction(name, SwitchPin, PinHint, PinTool);
+    connect(pin, &QAction::triggered, this, &TFormMain::btnSwitchPinClick);
+  }
   makeAction("actPortOptions", PortSettings, 0, 0, true);
 
-  // Triggers
-  makeAction("actTrigInsert", TrigInsert, TrigInsertHint, 0, true);
-  makeAction("actTrigRemove", TrigDelete, TrigDeleteHint, 0, true);
-  makeAction("actTrigEdit", TrigEdit, TrigEditHint, 0, true);
-  makeAction("actTrigUp", TrigUp, 0, 0, true);
-  makeAction("actTrigDown", TrigDown, 0, 0, true);
-  makeAction("actTrigResetList", TrigResetList, TrigResetListHint, 0, true);
-  makeAction("actTrigMarkAll", TrigMarkAll, TrigMarkAllHint, 0, true);
-  makeAction("actTrigMarkNone", TrigMarkNone, TrigMarkNoneHint, 0, true);
-  makeAction("actTrigReverse", TrigReverse, TrigReverseHint, 0, true);
+  // Triggers, with the captions of the trigger panel's buttons.
+  makeAction("actTrigInsert", TrigInsert, TrigInsertHint, TrigInsTool, true)->setShortcut(Qt::Key_Insert);
+  makeAction("actTrigRemove", TrigDelete, TrigDeleteHint, TrigDelTool, true)->setShortcut(Qt::Key_Delete);
+  makeAction("actTrigEdit", TrigEdit, TrigEditHint, TrigEditTool, true)->setShortcut(Qt::CTRL | Qt::Key_E);
+  makeAction("actTrigUp", TrigUp, 0, TrigUpTool, true)->setShortcut(Qt::CTRL | Qt::Key_K);
+  // Ctrl+L belongs to loading an environment: one key for two commands would do neither.
+  makeAction("actTrigDown", TrigDown, 0, TrigDownTool, true);
+  makeAction("actTrigGridReset", TrigResetList, TrigResetListHint, ResTool, true);
+  makeAction("actTrigMarkAll", TrigMarkAll, TrigMarkAllHint, TrigAllTool, true);
+  makeAction("actTrigMarkNone", TrigMarkNone, TrigMarkNoneHint, TrigNoneTool, true);
+  makeAction("actTrigMarkReverse", TrigReverse, TrigReverseHint, TrigRevTool, true);
 
   // Environment, settings, window, help
-  makeAction("actEnvLoad", LoadEnvironment, 0, 0, true);
-  makeAction("actEnvSave", SaveEnvironment, 0, 0, true);
-  makeAction("actEnvEdit", EditEnvironment, 0, 0, true);
+  makeAction("actLoadEnv", LoadEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_L);
+  makeAction("actSaveEnv", SaveEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_S);
+  makeAction("actEnvConf", EditEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_O);
   makeAction("actOptions", Options, 0, 0, true);
+  // Skin 0, the system's own style, is the one in force; choosing skins comes later.
+  QAction* systemStyle = makeAction("actStyleWindows", SystemStyle, 0, 0, true);
+  systemStyle->setCheckable(true);
+  systemStyle->setChecked(true);
   QAction* de = makeAction("actLangDE", German, 0);
   de->setCheckable(true);
   connect(de, &QAction::triggered, this, &TFormMain::menuLangDEClick);
@@ -251,8 +289,8 @@ void TFormMain::createActions() {
   connect(en, &QAction::triggered, this, &TFormMain::menuLangENClick);
   QAction* reset = makeAction("actWinResetAll", ResetAllWindows, ResetWindows);
   connect(reset, &QAction::triggered, this, &TFormMain::btnDefaultWindowSizeClick);
-  makeAction("actHelp", ProductHelp, 0, 0, true);
-  makeAction("actWebUpdate", WebUpdate, 0, 0, true);
+  makeAction("actHelp", ProductHelp, 0, 0, true)->setShortcut(QKeySequence::HelpContents);
+  makeAction("actSearchForUpdate", WebUpdate, 0, 0, true);
   makeAction("actHomepage", Homepage, 0, 0, true);
   makeAction("actFeatureSuggestion", FeatureSuggestion, 0, 0, true);
   makeAction("actProblemReport", ProblemReport, 0, 0, true);
@@ -274,29 +312,31 @@ void TFormMain::createMenus() {
     return m;
   };
   add(menu(nullptr, MenuFile),
-      {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs", "", "actExport", "actPrintReport", "",
+      {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFile", "", "actExport", "actPrintReport", "",
        "actExit"});
   add(menu(nullptr, MenuRecorder),
       {"actStart", "actStop", "actPause", "", "actAppend", "actReplace", "", "actFreezeDisplay"});
   add(menu(nullptr, MenuView),
-      {"actViewVertical", "actViewDataOnly", "actDataDump", "", "actTimeAbsolute", "actTimeRelative", "actTimeDelta",
-       "", "actGridAll", "actGridHorizontal", "actGridVertical", "actGridNone", "", "actResetGridRowCol", "",
-       "actFirstEvent", "actLastEvent"});
+      {"actDetailedData", "actHorizontalDataTable", "actDataDump", "", "actTimeAbsolute", "actTimeRelative",
+       "actTimeDelta", "", "actGridAll", "actGridHorizontal", "actGridVertical", "actGridNone", "",
+       "actResetGridRowCol", "", "actFirstEvent", "actLastEvent", "", "actCopy"});
   add(menu(nullptr, MenuCode),
       {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars", "actCommandChars",
        "actCharsOff"});
-  add(menu(nullptr, MenuTools), {"actSearch", "actTimeMeasure", "actTrigGoto", "actGoto"});
+  add(menu(nullptr, MenuTools), {"actSearchEvent", "actDeltaTimeMeasurement", "actGotoTP", "actGotoMP"});
   add(menu(nullptr, MenuPorts), {"actShowCCITTV24Pin", "actPortOptions"});
   add(menu(nullptr, MenuTriggers),
-      {"actTrigInsert", "actTrigRemove", "actTrigEdit", "", "actTrigUp", "actTrigDown", "", "actTrigResetList", "",
-       "actTrigMarkAll", "actTrigMarkNone", "actTrigReverse"});
-  add(menu(nullptr, MenuEnvironment), {"actEnvLoad", "actEnvSave", "actEnvEdit"});
+      {"actTrigInsert", "actTrigRemove", "actTrigEdit", "", "actTrigUp", "actTrigDown", "", "actTrigGridReset", "",
+       "actTrigMarkAll", "actTrigMarkNone", "actTrigMarkReverse"});
+  add(menu(nullptr, MenuEnvironment), {"actLoadEnv", "actSaveEnv", "actEnvConf"});
   QMenu* settings = menu(nullptr, MenuSettings);
   add(settings, {"actOptions"});
+  add(menu(settings, MenuStyles), {"actStyleWindows"});
   add(menu(settings, MenuLanguage), {"actLangDE", "actLangEN"});
   add(menu(nullptr, MenuWindow), {"actWinResetAll"});
   add(menu(nullptr, MenuHelp),
-      {"actHelp", "", "actWebUpdate", "actHomepage", "actFeatureSuggestion", "actProblemReport", "", "actInfo"});
+      {"actHelp", "", "actSearchForUpdate", "actHomepage", "actFeatureSuggestion", "actProblemReport", "",
+       "actInfo"});
 }
 
 void TFormMain::createToolBars() {
@@ -311,21 +351,46 @@ void TFormMain::createToolBars() {
     }
     return t;
   };
-  bar("tbFile", {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs"});
+  bar("tbFile", {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFile", "", "actExport", "actPrintReport"});
   bar("tbRecorder", {"actStart", "actStop", "actPause", "actFreezeDisplay"});
-  bar("tbCode", {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars",
-                 "actCommandChars"});
-  bar("tbTime", {"actTimeAbsolute", "actTimeRelative", "actTimeDelta"});
+  bar("tbTools", {"actSearchEvent", "actDeltaTimeMeasurement", "actGotoTP", "actGotoMP"});
   bar("tbPorts", {"actShowCCITTV24Pin"});
-  // Standard pictures beside the captions of the commands used most.
-  const std::pair<const char*, QStyle::StandardPixmap> icons[] = {
-      {"actStart", QStyle::SP_MediaPlay},          {"actStop", QStyle::SP_MediaStop},
-      {"actPause", QStyle::SP_MediaPause},         {"actNewRecordFile", QStyle::SP_FileIcon},
-      {"actOpenRecordFile", QStyle::SP_DialogOpenButton}, {"actSaveRecordFileAs", QStyle::SP_DialogSaveButton},
-      {"actExit", QStyle::SP_DialogCloseButton},
+  // The button panels of the display: view, character code and time.
+  addToolBarBreak();
+  bar("tbView", {"actDetailedData", "actHorizontalDataTable", "actDataDump", "", "actResetGridRowCol"});
+  bar("tbCode", {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars",
+                 "actCommandChars", "actCharsOff"});
+  bar("tbTime", {"actTimeAbsolute", "actTimeRelative", "actTimeDelta"});
+  // Pictures of the system's icon theme where there is one, the style's own otherwise.
+  struct Icon {
+    const char* action;
+    const char* themeName;
+    QStyle::StandardPixmap fallback;
   };
-  for (const auto& [name, pixmap] : icons) action(QString::fromLatin1(name))->setIcon(style()->standardIcon(pixmap));
-  for (const char* name : {"tbFile", "tbRecorder"})
+  const Icon icons[] = {
+      {"actStart", "media-record", QStyle::SP_MediaPlay},
+      {"actStop", "media-playback-stop", QStyle::SP_MediaStop},
+      {"actPause", "media-playback-pause", QStyle::SP_MediaPause},
+      {"actNewRecordFile", "document-new", QStyle::SP_FileIcon},
+      {"actOpenRecordFile", "document-open", QStyle::SP_DialogOpenButton},
+      {"actSaveRecordFile", "document-save-as", QStyle::SP_DialogSaveButton},
+      {"actExport", "document-export", QStyle::SP_ArrowRight},
+      {"actPrintReport", "document-print", QStyle::SP_FileDialogDetailedView},
+      {"actSearchEvent", "edit-find", QStyle::SP_FileDialogContentsView},
+      {"actDeltaTimeMeasurement", "chronometer", QStyle::SP_BrowserReload},
+      {"actGotoTP", "go-jump", QStyle::SP_ArrowForward},
+      {"actGotoMP", "go-jump", QStyle::SP_ArrowForward},
+      {"actFirstEvent", "go-top", QStyle::SP_ArrowUp},
+      {"actLastEvent", "go-bottom", QStyle::SP_ArrowDown},
+      {"actExit", "application-exit", QStyle::SP_DialogCloseButton},
+      {"actHelp", "help-contents", QStyle::SP_DialogHelpButton},
+      {"actInfo", "help-about", QStyle::SP_MessageBoxInformation},
+      {"actWinResetAll", "view-restore", QStyle::SP_TitleBarNormalButton},
+  };
+  for (const Icon& i : icons)
+    action(QString::fromLatin1(i.action))
+        ->setIcon(QIcon::fromTheme(QString::fromLatin1(i.themeName), style()->standardIcon(i.fallback)));
+  for (const char* name : {"tbFile", "tbRecorder", "tbTools"})
     findChild<QToolBar*>(QString::fromLatin1(name))->setToolButtonStyle(Qt::ToolButtonIconOnly);
   // The hold command has no picture of its own: its caption stands beside the others.
   auto* recorderBar = findChild<QToolBar*>(QStringLiteral("tbRecorder"));
@@ -361,6 +426,10 @@ QWidget* TFormMain::createGridArea() {
   lblGridPlaceholder->setForegroundRole(QPalette::PlaceholderText);
   gl->addWidget(lblGridPlaceholder);
   DrawGrid1 = grid;
+  // The grid's pop-up menu.
+  grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+  for (const char* name : {"actCopy", "actFirstEvent", "actLastEvent", "actResetGridRowCol"})
+    grid->addAction(action(QString::fromLatin1(name)));
   row->addWidget(grid, 1);
 
   auto* scroll = new QVBoxLayout;
@@ -389,6 +458,7 @@ QWidget* TFormMain::createGridArea() {
 QWidget* TFormMain::createControlStrip() {
   auto* strip = new QWidget;
   strip->setObjectName(QStringLiteral("CCenterPanel"));
+  pnlCCenter = strip;
   auto* h = new QHBoxLayout(strip);
   h->setContentsMargins(0, 0, 0, 0);
   h->addWidget(createRecorderPanel());
@@ -505,7 +575,8 @@ QWidget* TFormMain::createLivePortPanel() {
   btnSwitchPinFromPanel = new QPushButton(box);
   btnSwitchPinFromPanel->setObjectName(QStringLiteral("btnSwitchPinFromPanel"));
   widgetTexts_.emplace_back(btnSwitchPinFromPanel, TextNo::V24Usa);
-  connect(btnSwitchPinFromPanel, &QPushButton::clicked, this, &TFormMain::btnSwitchPinClick);
+  connect(btnSwitchPinFromPanel, &QPushButton::clicked, action(QStringLiteral("actLifePortPinOut")),
+          &QAction::trigger);
   settings->addWidget(btnCallComABOptions, 1, 0);
   settings->addWidget(btnSwitchPinFromPanel, 1, 5);
   v->addLayout(settings);
@@ -554,6 +625,17 @@ QWidget* TFormMain::createBottomPanel() {
   btnTrigListMinMax->setFixedSize(22, 18);
   connect(btnTrigListMinMax, &QPushButton::clicked, this, &TFormMain::btnTrigListMinMaxClick);
   head->addWidget(lblTriggerList);
+  head->addSpacing(8);
+  // The panel's own buttons run the trigger commands of the menu.
+  for (const char* name : {"actTrigInsert", "actTrigRemove", "actTrigEdit", "actTrigUp", "actTrigDown",
+                           "actTrigGridReset", "actTrigMarkAll", "actTrigMarkNone", "actTrigMarkReverse"}) {
+    auto* b = new QToolButton(panel);
+    b->setObjectName(QStringLiteral("btn") + QString::fromLatin1(name + 3));
+    b->setDefaultAction(action(QString::fromLatin1(name)));
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setAutoRaise(false);
+    head->addWidget(b);
+  }
   head->addStretch();
   head->addWidget(btnTrigListMinMax);
   v->addLayout(head);
@@ -603,7 +685,10 @@ void TFormMain::StartupPrepare() {
   applyConfiguration();
 
   const StartupFiles files = parseStartupFiles(options_.arguments);
-  if (!files.environmentFile.isEmpty()) environmentFile_ = files.environmentFile;
+  if (!files.environmentFile.isEmpty()) {
+    environmentFile_ = files.environmentFile;
+    environmentFromCommandLine_ = true;
+  }
   if (!files.recordFile.isEmpty()) commandLineRecordFile_ = files.recordFile;
   firstStart_ = false;
 
@@ -611,6 +696,8 @@ void TFormMain::StartupPrepare() {
     messages_.showMessage(TextNo::Warning, TextNo::NoCounter, MessageKind::Warning, ButtonSet::Ok);
   setStatusPanel6(tx(TextNo::ExamineMode));
   session_->recorder.setHold(config_.displayHoldOnProgStart);
+  // A held display shows it at once: the hold light blinks from the start.
+  if (config_.displayHoldOnProgStart) startBlinkTimer();
 }
 
 // Values of the configuration that the window and the recorder use.
@@ -630,10 +717,22 @@ void TFormMain::applyConfiguration() {
   if (config_.recorderReplace && !r.replaceDown()) r.btnRECreplaceClick();
   else if (!config_.recorderReplace && !config_.recorderAppend && r.appendDown()) r.btnRECappendClick();
 
+  // Placed as stored; the monitor step of the first showing brings it fully on screen.
   const WindowPlacement& w = config_.window;
   move(w.left, w.top);
   resize(qMax(w.width, kMinimumWindow.width()), qMax(w.height, kMinimumWindow.height()));
+  // A window stored minimised starts normal: a program that starts out of sight looks like one that did not start.
   if (w.windowState == 2) setWindowState(Qt::WindowMaximized);
+
+  for (int i = 0; i < config_.triggerListColumns.size() && i < TriggerList->columnCount(); ++i)
+    if (config_.triggerListColumns[i] > 0) TriggerList->setColumnWidth(i, config_.triggerListColumns[i]);
+}
+
+// A column narrower than its title (the stored default of the number column is 20) shows a cut-off word.
+void TFormMain::widenTriggerColumnsToTitles() {
+  QHeaderView* header = TriggerList->header();
+  for (int i = 0; i < TriggerList->columnCount(); ++i)
+    TriggerList->setColumnWidth(i, qMax(TriggerList->columnWidth(i), header->sectionSizeHint(i)));
 }
 
 void TFormMain::setUpPorts() {
@@ -709,14 +808,88 @@ void TFormMain::FormShow() {
   if (progress_) {
     progress_->Reset();
     progress_->Step(tx(TextNo::LoadingConfiguration), 10);
+  }
+  LoadMonitorConfiguration();
+  if (progress_) {
     progress_->Step(tx(TextNo::PreparingCodePage), 30);
     progress_->Step(tx(TextNo::LoadingEnvironment), 70);
   }
+  useStartupEnvironment();
   session_->ports.InitInterface();
   if (progress_) progress_->Step(tx(TextNo::OpenRecording), 80);
+  useStartupRecordFile();
   refreshFileLine();
   if (progress_) progress_->close();
   if (beginRecording_) btnRecordClick();
+  startupDone_ = true;
+  emit startupFinished();
+}
+
+// Environment files are read by a later version. One named on the command line, or
+// left in the configuration by hand, is said to be unusable; the program goes on with
+// the default environment, so nothing is later saved over the user's file.
+void TFormMain::useStartupEnvironment() {
+  const QString defaultName = QStringLiteral("Default.ven");
+  if (environmentFile_ == defaultName && !environmentFromCommandLine_) return;
+  const QString path =
+      environmentFile_.contains(QLatin1Char('/')) ? environmentFile_ : options_.userPath + environmentFile_;
+  const bool exists = QFileInfo(path).isFile();
+  if (!exists && environmentFile_ == defaultName) return;  // never saved yet: nothing to say
+  messages_.form().ShowMessage(
+      tx(exists ? TextNo::EnvironmentNotLoadedYet : TextNo::EnvironmentMissing).arg(QDir::toNativeSeparators(path)),
+      tx(TextNo::Warning), MessageKind::Warning, ButtonSet::Ok);
+  environmentFile_ = defaultName;
+}
+
+// A record file named on the command line that can neither be read nor created is
+// replaced by the default one, with a message saying why.
+void TFormMain::useStartupRecordFile() {
+  if (commandLineRecordFile_.isEmpty()) return;
+  RecordFile& f = session_->file;
+  const QString path = commandLineRecordFile_.contains(QLatin1Char('/'))
+                           ? commandLineRecordFile_
+                           : options_.userPath + QStringLiteral("recordings/") + commandLineRecordFile_;
+  const QString problem = recordFileProblem(path);
+  if (problem.isEmpty()) return;
+  f.setName(QStringLiteral("Default.vrd"));
+  messages_.form().ShowMessage(
+      tx(TextNo::RecordFileUnusable).arg(QDir::toNativeSeparators(path), problem, f.name()), tx(TextNo::Warning),
+      MessageKind::Warning, ButtonSet::Ok);
+}
+
+QList<QWidget*> TFormMain::forms() const {
+  QList<QWidget*> list{const_cast<TFormMain*>(this), &messages_.form()};
+  if (progress_) list << progress_.data();
+  if (languageForm_) list << languageForm_.data();
+  return list;
+}
+
+void TFormMain::LoadMonitorConfiguration() {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.isEmpty()) return;
+  for (QWidget* form : forms()) {
+    QScreen* target = screens[screenIndexFor(config_.monitorOf(form->objectName()), int(screens.size()))];
+    const QRect available = target->availableGeometry();
+    QRect frame = form->frameGeometry();
+    // A form stored on another monitor keeps its place relative to that monitor.
+    if (!available.contains(frame.topLeft())) {
+      QScreen* from = QGuiApplication::screenAt(frame.topLeft());
+      if (from && from != target) frame.moveTopLeft(frame.topLeft() - from->availableGeometry().topLeft() +
+                                                    available.topLeft());
+    }
+    const QSize decoration = frame.size() - form->geometry().size();
+    const QRect fitted = fitOnScreen(frame, form->minimumSize() + decoration, available);
+    if (form == this && isMaximized()) {
+      // A maximised window fills the monitor it belongs to; its normal placement comes back with it.
+      setWindowState(windowState() & ~Qt::WindowMaximized);
+      move(fitted.topLeft());
+      resize(fitted.size() - decoration);
+      setWindowState(windowState() | Qt::WindowMaximized);
+      continue;
+    }
+    form->move(fitted.topLeft());
+    form->resize(fitted.size() - decoration);
+  }
 }
 
 void TFormMain::AssignMainTexts() {
@@ -729,6 +902,13 @@ void TFormMain::AssignMainTexts() {
     t.action->setStatusTip(hint);
   }
   for (const auto& [menu, text] : menuTexts_) menu->setTitle(tx(text));
+  using namespace TextNo;
+  for (const auto& [bar, menuText] : {std::pair{"tbFile", MenuFile}, std::pair{"tbRecorder", MenuRecorder},
+                                      std::pair{"tbTools", MenuTools}, std::pair{"tbPorts", MenuPorts},
+                                      std::pair{"tbView", MenuView}, std::pair{"tbCode", MenuCode},
+                                      std::pair{"tbTime", MenuView}})
+    if (auto* t = findChild<QToolBar*>(QString::fromLatin1(bar)))
+      t->setWindowTitle(tx(ToolbarTitle) + QStringLiteral(": ") + tx(menuText).remove(QLatin1Char('&')));
   for (const auto& [widget, text] : widgetTexts_) {
     if (auto* b = qobject_cast<QGroupBox*>(widget)) b->setTitle(tx(text));
     else if (auto* l = qobject_cast<QLabel*>(widget)) l->setText(tx(text));
@@ -749,6 +929,7 @@ void TFormMain::AssignMainTexts() {
   QStringList columns;
   for (int n = TextNo::TriggerColumnFirst; n <= TextNo::TriggerColumnLast; ++n) columns << tx(n);
   TriggerList->setHeaderLabels(columns);
+  widenTriggerColumnsToTitles();
   setWindowTitle(tx(TextNo::WindowTitle));
   statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
   refreshFileLine();
@@ -878,7 +1059,18 @@ bool TFormMain::SaveConfiguration() {
     c.window.width = width();
     c.window.height = height();
   }
-  c.bottomPanels.height = bottomPanelHeight();
+  const QPoint bottom = pnlAllBottom->mapTo(this, QPoint(0, 0));
+  c.bottomPanels = {bottom.x(), bottom.y(), pnlAllBottom->width(), bottomPanelHeight()};
+  const QPoint center = pnlCCenter->mapTo(this, QPoint(0, 0));
+  c.centerPanel = {center.x(), center.y(), pnlCCenter->width(), 0};
+  c.triggerListColumns.clear();
+  for (int i = 0; i < TriggerList->columnCount(); ++i) c.triggerListColumns << TriggerList->columnWidth(i);
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  for (QWidget* form : forms()) {
+    QScreen* on = QGuiApplication::screenAt(form->frameGeometry().center());
+    if (!on) on = form->screen();
+    c.setMonitor(form->objectName(), qMax(0, int(screens.indexOf(on))));
+  }
   ++configurationSaves_;
   QString error;
   if (c.save(options_.userPath + QStringLiteral("Vorlog.ini"), &error)) return true;
@@ -992,11 +1184,12 @@ void TFormMain::SetRecordOffControls() {
 QList<std::pair<QObject*, bool>> TFormMain::recordingLockTargets() const {
   QList<std::pair<QObject*, bool>> t;
   for (const char* name :
-       {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFileAs", "actPrintReport", "actExport", "actExit",
-        "actStart", "actTrigInsert", "actTrigRemove", "actTrigEdit", "actTrigUp", "actTrigDown", "actTrigResetList",
-        "actTrigMarkAll", "actTrigMarkNone", "actTrigReverse", "actGoto", "actTrigGoto", "actSearch", "actTimeMeasure",
-        "actWinResetAll", "actEnvLoad", "actEnvEdit", "actEnvSave", "actLangDE", "actLangEN", "actOptions", "actHelp",
-        "actWebUpdate", "actHomepage", "actFeatureSuggestion", "actProblemReport", "actInfo", "actPortOptions"})
+       {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFile", "actPrintReport", "actExport", "actExit",
+        "actStart", "actTrigInsert", "actTrigRemove", "actTrigEdit", "actTrigUp", "actTrigDown", "actTrigGridReset",
+        "actTrigMarkAll", "actTrigMarkNone", "actTrigMarkReverse", "actGotoMP", "actGotoTP", "actSearchEvent",
+        "actDeltaTimeMeasurement", "actWinResetAll", "actLoadEnv", "actEnvConf", "actSaveEnv", "actLangDE",
+        "actLangEN", "actOptions", "actStyleWindows", "actHelp", "actSearchForUpdate", "actHomepage",
+        "actFeatureSuggestion", "actProblemReport", "actInfo", "actPortOptions"})
     t.push_back({action(QString::fromLatin1(name)), false});
   t.push_back({action(QStringLiteral("actStop")), true});
   t.push_back({btnCallComABOptions, false});

@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -49,6 +50,16 @@ class GuiRecorderUi : public RecorderUi {
   TFormMain& form_;
 };
 
+// Where a form lands on a screen: fully inside the available area, no smaller than
+// its minimum; a form larger than the area keeps the area's top left corner in view.
+QRect fitOnScreen(const QRect& frame, const QSize& minimum, const QRect& available);
+// The screen a stored monitor number means: one beyond the last is the last one.
+int screenIndexFor(int monitor, int screenCount);
+
+// Whether a record file named at start can be used: it can be read, or its folder
+// can take a new file. Empty when it can, otherwise the reason in the user's words.
+QString recordFileProblem(const QString& path);
+
 struct MainFormOptions {
   QStringList arguments;  // after the program name
   QString userPath;       // ends with '/'
@@ -70,6 +81,8 @@ class TFormMain : public QMainWindow {
   void FormShow();
   void FormResize();
   void btnDefaultWindowSizeClick();
+  // Moves every form onto the monitor the configuration names for it.
+  void LoadMonitorConfiguration();
   // True when the window may close; asks the user.
   bool FormCloseQuery();
   void AppExitExecute();
@@ -126,6 +139,11 @@ class TFormMain : public QMainWindow {
   bool beginRecordingAtStart() const { return beginRecording_; }
   void setBeginRecordingAtStart(bool on) { beginRecording_ = on; }
   const Configuration& configuration() const { return config_; }
+  bool startupDone() const { return startupDone_; }
+
+ signals:
+  // The first showing has loaded the environment and the record file.
+  void startupFinished();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -160,6 +178,10 @@ class TFormMain : public QMainWindow {
   void setGauges(int load, int peak, int quality);
   void syncRecorderControls();
   void showSimulationNote();
+  void useStartupEnvironment();
+  void widenTriggerColumnsToTitles();
+  void useStartupRecordFile();
+  QList<QWidget*> forms() const;
   QList<std::pair<QObject*, bool>> recordingLockTargets() const;
 
   MainFormOptions options_;
@@ -174,6 +196,8 @@ class TFormMain : public QMainWindow {
   bool noPortsFound_ = false;
   bool firstStart_ = true;
   bool shown_ = false;
+  bool startupDone_ = false;
+  bool environmentFromCommandLine_ = false;
   bool closingWithoutQuestions_ = false;
   bool beginRecording_ = false;
   bool monitoring_ = false;
@@ -194,6 +218,7 @@ class TFormMain : public QMainWindow {
   // Widgets named as the rest of the program refers to them.
   QSplitter* HSplitter1 = nullptr;
   QWidget* pnlAllBottom = nullptr;
+  QWidget* pnlCCenter = nullptr;
   QWidget* DrawGrid1 = nullptr;
   QScrollBar* ScrollBar1 = nullptr;
   QPushButton* btnScrollTop = nullptr;

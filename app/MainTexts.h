@@ -15,6 +15,7 @@ constexpr int LanguageHintLast = LanguageHintFirst + 8;
 constexpr int Ok = 6006;
 
 // Toolbar captions and hints.
+constexpr int ToolbarTitle = 8000;
 constexpr int Asc = 8001, AscHint = 8002, Bin = 8003, BinHint = 8004, Cmd = 8005, CmdHint = 8006;
 constexpr int Ctrl = 8007, CtrlHint = 8008, Dec = 8009, DecHint = 8010, Ebc = 8011, EbcHint = 8012;
 constexpr int Hex = 8013, HexHint = 8014, Oct = 8015, OctHint = 8016;
@@ -43,6 +44,7 @@ constexpr int MenuTriggers = 8125, TrigInsert = 8126, TrigDelete = 8127, TrigEdi
 constexpr int TrigDown = 8130, TrigResetList = 8131, TrigMarkAll = 8132, TrigMarkNone = 8133, TrigReverse = 8134;
 constexpr int MenuEnvironment = 8135, LoadEnvironment = 8136, SaveEnvironment = 8137, EditEnvironment = 8138;
 constexpr int MenuSettings = 8139, Options = 8140, MenuLanguage = 8141, German = 8142, English = 8143;
+constexpr int MenuStyles = 8144, SystemStyle = 8145;
 constexpr int MenuWindow = 8146, ResetAllWindows = 8147;
 constexpr int MenuHelp = 8148, ProductHelp = 8149, WebUpdate = 8150, Homepage = 8151, FeatureSuggestion = 8152;
 constexpr int ProblemReport = 8153, About = 8154;
@@ -64,4 +66,9 @@ constexpr int SimulatedLink = 9720, BuiltInScenario = 9721, StressScenario = 972
 constexpr int SerialPorts = 9724, MonitorEvents = 9725, ScenarioFailed = 9726, UnknownOption = 9727;
 constexpr int ConfigurationNotSaved = 9728, EnvironmentNotSaved = 9729, GridPlaceholder = 9730;
 constexpr int RecorderLight = 9731, HoldLight = 9732;
+constexpr int EnvironmentMissing = 9717, EnvironmentNotLoadedYet = 9718, RecordFileUnusable = 9719;
+constexpr int Copy = 9733, TrigInsTool = 9734, TrigDelTool = 9735, TrigEditTool = 9736, TrigUpTool = 9737;
+constexpr int TrigDownTool = 9738, ResTool = 9739, TrigAllTool = 9740, TrigNoneTool = 9741, TrigRevTool = 9742;
+constexpr int VertTool = 9743, DataTool = 9744, DumpTool = 9745;
+constexpr int FolderMissing = 9746, FolderNotWritable = 9747, FileNotReadable = 9748, ShownAfter = 9749;
 }  // namespace TextNo

@@ -31,6 +31,8 @@ StartupOptions parseStartupOptions(const QStringList& args) {
       const int ms = value.toInt(&ok);
       if (ok && ms >= 0) o.screenshotDelayMs = ms;
       else o.error = a;
+    } else if (name == QLatin1String("--exit-when-shown") && !hasValue) {
+      o.exitWhenShown = true;
     } else if (name == QLatin1String("--record") && !hasValue) {
       o.record = true;
     } else if (o.error.isEmpty()) {

@@ -19,6 +19,8 @@ struct StartupOptions {
   QString screenshot;  // grab the window into this file, then quit
   bool record = false;  // begin recording at once
   int screenshotDelayMs = 2000;
+  // Print how long the start took and the resident memory once the window is up, then quit.
+  bool exitWhenShown = false;
   QString error;  // an unknown option
 };
 StartupOptions parseStartupOptions(const QStringList& argumentsAfterProgram);

@@ -1,8 +1,11 @@
 // vorlog: monitors and records a serial link in a window.
 #include <QApplication>
 #include <QTimer>
+#include <QFile>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <unistd.h>
 
 #include "app/MainForm.h"
 #include "app/MainTexts.h"
@@ -11,6 +14,33 @@
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
+
+namespace {
+
+// Milliseconds since the kernel started this process (its start time counts in clock ticks).
+long long msSinceProcessStart() {
+  QFile stat(QStringLiteral("/proc/self/stat"));
+  if (!stat.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray line = stat.readAll();
+  // The command name in parentheses may hold blanks; the fields after it are plain.
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+  if (fields.size() < 20) return -1;
+  const double startSeconds = fields[19].toDouble() / double(sysconf(_SC_CLK_TCK));
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<long long>((double(now.tv_sec) + double(now.tv_nsec) / 1e9 - startSeconds) * 1000.0);
+}
+
+// VmRSS of this process in kB, as /proc/self/status tells it.
+long long residentKb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+  return -1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -43,6 +73,16 @@ int main(int argc, char** argv) {
   if (opts.record) main.setBeginRecordingAtStart(true);
   main.show();
 
+  if (opts.exitWhenShown) {
+    QObject::connect(&main, &TFormMain::startupFinished, &main, [&] {
+      // Once the events now queued (the first paint among them) are done.
+      QTimer::singleShot(0, &main, [&] {
+        std::printf("%s\n", qPrintable(Texts::text(TextNo::ShownAfter).arg(msSinceProcessStart()).arg(residentKb())));
+        std::fflush(stdout);
+        main.closeWithoutQuestions();
+      });
+    });
+  }
   if (!opts.screenshot.isEmpty()) {
     QTimer::singleShot(opts.screenshotDelayMs, &main, [&] {
       const bool ok = main.grab().save(opts.screenshot);

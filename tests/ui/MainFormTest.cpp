@@ -3,6 +3,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +26,12 @@
 #include "ui/BoxAnswer.h"
 
 namespace {
+
+void writeFile(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(data);
+}
 
 std::vector<EventRecord> readRecords(const QString& path) {
   QFile f(path);
@@ -300,16 +312,180 @@ TEST_F(MainFormTest, ARecordFileThatCannotBeCreatedLeavesTheControlsAlone) {
 }
 
 TEST_F(MainFormTest, CommandLineNamesTheEnvironmentAndTheRecordFile) {
-  make({"/jobs/line.ven", "/data/shown.vrd"});
-  EXPECT_EQ(main->environmentFileName(), "/jobs/line.ven");
-  EXPECT_EQ(main->recordFileName(), "/data/shown.vrd");
+  const QString shown = dir.filePath("shown.vrd");
+  writeFile(shown, QByteArray(160, '\0'));
+  writeFile(user() + "line.ven", "[Ports]\n");
+  {
+    BoxAnswer ok(box, {2});  // environment files are read by a later version: it says so
+    make({"line.ven", shown});
+    EXPECT_TRUE(ok.allUsed());
+  }
+  EXPECT_EQ(main->commandLineRecordFile(), shown);
+  EXPECT_EQ(main->recordFileName(), shown);
+  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  EXPECT_TRUE(child<QLabel>("lblFileLine")->text().contains("shown.vrd"));
   main->closeWithoutQuestions();
   make({"/data/SHOWN.VRD", "a.vrd", "b.vrd"});
-  EXPECT_EQ(main->recordFileName(), "b.vrd");
+  EXPECT_EQ(main->recordFileName(), "b.vrd");  // in the recordings folder, which can take it
   EXPECT_EQ(main->environmentFileName(), "Default.ven");
   main->closeWithoutQuestions();
   make({"/data/SHOWN.VRD"});
   EXPECT_EQ(main->recordFileName(), "Default.vrd");
+  EXPECT_EQ(box.shownCount(), 1);
+}
+
+TEST_F(MainFormTest, FilesThatCannotBeUsedAreNamedAndTheDefaultsTakeOver) {
+  const QString missingFolder = dir.filePath("no/such/folder/rec.vrd");
+  {
+    BoxAnswer ok(box, {2, 2});
+    make({missingFolder, dir.filePath("gone.ven")});
+    EXPECT_TRUE(ok.allUsed());
+  }
+  EXPECT_EQ(box.shownCount(), 2);
+  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  EXPECT_EQ(main->recordFileName(), "Default.vrd");
+  EXPECT_TRUE(main->isVisible());
+  // The window works on: a recording goes into the default file.
+  button("btnREC")->click();
+  EXPECT_TRUE(main->recorder().running());
+  button("btnSTOP")->click();
+  EXPECT_TRUE(QFileInfo::exists(user() + "recordings/Default.vrd"));
+}
+
+TEST(RecordFileProblemTest, SaysWhyAFileCannotBeUsed) {
+  QTemporaryDir dir;
+  EXPECT_TRUE(recordFileProblem(dir.filePath("new.vrd")).isEmpty());
+  EXPECT_TRUE(recordFileProblem(dir.filePath("no/new.vrd")).contains(dir.filePath("no")));
+  // A folder that refuses new files, whoever runs the test.
+  EXPECT_EQ(recordFileProblem("/proc/self/rec.vrd"), Texts::text(9747).arg("/proc/self"));
+  EXPECT_EQ(recordFileProblem(dir.path() + "/"), Texts::text(9748));  // a folder is no record file
+  writeFile(dir.filePath("old.vrd"), QByteArray(80, '\0'));
+  EXPECT_TRUE(recordFileProblem(dir.filePath("old.vrd")).isEmpty());
+}
+
+TEST(WindowPlacementTest, AFormLandsFullyOnItsMonitor) {
+  // Two monitors side by side, the second with a task bar at its top.
+  const QRect first(0, 0, 1280, 1024), second(1280, 40, 1920, 1040);
+  const QSize minimum(960, 640);
+  EXPECT_EQ(screenIndexFor(5, 2), 1);
+  EXPECT_EQ(screenIndexFor(0, 2), 0);
+  EXPECT_EQ(screenIndexFor(-3, 2), 0);
+  EXPECT_EQ(screenIndexFor(0, 0), -1);
+  // Inside already: left alone.
+  EXPECT_EQ(fitOnScreen(QRect(100, 50, 1000, 700), minimum, first), QRect(100, 50, 1000, 700));
+  // Far off to the bottom right, and to the top left.
+  EXPECT_EQ(fitOnScreen(QRect(90000, 90000, 1000, 700), minimum, second), QRect(2200, 380, 1000, 700));
+  EXPECT_EQ(fitOnScreen(QRect(-5000, -5000, 1000, 700), minimum, second), QRect(1280, 40, 1000, 700));
+  // No size at all gives the smallest usable window.
+  EXPECT_EQ(fitOnScreen(QRect(0, 0, 0, 0), minimum, first), QRect(0, 0, 960, 640));
+  // Larger than the monitor: as large as the monitor.
+  EXPECT_EQ(fitOnScreen(QRect(10, 10, 4000, 3000), minimum, first), first);
+  // A monitor smaller than the minimum: the top left corner stays in view.
+  EXPECT_EQ(fitOnScreen(QRect(300, 300, 960, 640), minimum, QRect(0, 0, 800, 600)), QRect(0, 0, 960, 640));
+}
+
+TEST_F(MainFormTest, AWindowStoredOffScreenOrWithoutSizeComesUpOnScreen) {
+  writeFile(ini(), "[Window]\nLeft=-40000\nTop=70000\nWidth=0\nHeight=0\n[Monitor]\nFormMain=9\n");
+  make();
+  const QRect available = QGuiApplication::screens().last()->availableGeometry();
+  EXPECT_GE(main->width(), 960);
+  EXPECT_GE(main->height(), 640);
+  const QRect frame = main->frameGeometry();
+  // Along each edge: fully inside where the screen is large enough, else from its start.
+  if (frame.width() <= available.width()) {
+    EXPECT_GE(frame.left(), available.left());
+    EXPECT_LE(frame.right(), available.right());
+  } else {
+    EXPECT_EQ(frame.left(), available.left());
+  }
+  if (frame.height() <= available.height()) {
+    EXPECT_GE(frame.top(), available.top());
+    EXPECT_LE(frame.bottom(), available.bottom());
+  } else {
+    EXPECT_EQ(frame.top(), available.top());
+  }
+  EXPECT_EQ(box.shownCount(), 0);
+}
+
+TEST_F(MainFormTest, TheConfigurationIsAppliedAtStartAndCollectedAtExit) {
+  writeFile(ini(),
+            "[Modes]\nInstallLang=xx\nGlobalLang=10000\nDefLang=1\n"
+            "[Window]\nLeft=5\nTop=6\nWidth=1000\nHeight=700\nWindowState=2\n"
+            "[AllBottomPanels]\nHeight=240\n[Recorder]\nAppend=0\nReplace=1\n"
+            "[TriggerList]\nColumn0=222\n[ProgramStart]\nDisplayHoldOnProgStart=1\nBeginRecordOnProgStart=1\n");
+  make();
+  EXPECT_TRUE(main->isMaximized());
+  EXPECT_TRUE(button("btnRECreplace")->isChecked());
+  EXPECT_FALSE(button("btnRECappend")->isChecked());
+  EXPECT_TRUE(main->action("actReplace")->isChecked());
+  EXPECT_TRUE(button("btnViewHold")->isChecked());
+  EXPECT_TRUE(main->recorder().running());  // begin recording at program start
+  EXPECT_EQ(child<QLabel>("lblD1")->text(), "Tx");
+  EXPECT_EQ(main->bottomPanelHeight(), 240);
+  EXPECT_EQ(child<QTreeWidget>("TriggerList")->columnWidth(0), 222);
+  runFor(600);
+  EXPECT_TRUE(child<StatusLight>("LedHold")->lit() || child<StatusLight>("LedRecorder")->lit());
+  button("btnSTOP")->click();
+  {
+    BoxAnswer yesThenNo(box, {1, 3});  // close: yes; the changed environment: do not save it
+    main->close();
+  }
+  ASSERT_FALSE(main->isVisible());
+  Configuration saved;
+  ASSERT_TRUE(saved.load(ini()));
+  EXPECT_EQ(saved.window.windowState, 2);
+  // Maximised: the normal placement in the file stays as it was.
+  EXPECT_EQ(saved.window.left, 5);
+  EXPECT_EQ(saved.window.width, 1000);
+  EXPECT_TRUE(saved.recorderReplace);
+  EXPECT_FALSE(saved.recorderAppend);
+  EXPECT_TRUE(saved.viewHold);
+  EXPECT_TRUE(saved.displayHoldOnProgStart);
+  EXPECT_TRUE(saved.beginRecordOnProgStart);
+  EXPECT_EQ(saved.pinNaming, 1);
+  EXPECT_EQ(saved.triggerListColumns.value(0), 222);
+  EXPECT_EQ(saved.monitorOf("FormMain"), 0);
+  EXPECT_EQ(saved.monitorOf("MessageForm"), 0);
+  EXPECT_GT(saved.bottomPanels.height, 150);
+  EXPECT_GT(saved.centerPanel.width, 0);
+}
+
+TEST_F(MainFormTest, EveryCommandIsThereAndNoneIsADeadClick) {
+  make();
+  const QStringList named = {
+      "actNewRecordFile", "actOpenRecordFile", "actSaveRecordFile", "actExport", "actPrintReport", "actExit",
+      "actStart", "actStop", "actPause", "actAppend", "actReplace", "actFreezeDisplay", "actDetailedData",
+      "actHorizontalDataTable", "actDataDump", "actResetGridRowCol", "actUSASCII", "actEBCDIC", "actHex", "actDec",
+      "actOct", "actBin", "actControlChars", "actCommandChars", "actSearchEvent", "actDeltaTimeMeasurement",
+      "actGotoTP", "actGotoMP", "actShowCCITTV24Pin", "actLifePortPinOut", "actTrigInsert", "actTrigRemove",
+      "actTrigEdit", "actTrigUp", "actTrigDown", "actTrigGridReset", "actTrigMarkAll", "actTrigMarkNone",
+      "actTrigMarkReverse", "actLoadEnv", "actSaveEnv", "actEnvConf", "actOptions", "actStyleWindows", "actLangDE",
+      "actLangEN", "actWinResetAll", "actSearchForUpdate", "actCopy"};
+  const QString later = Texts::text(9700);
+  for (const QString& name : named) {
+    QAction* a = main->action(name);
+    ASSERT_TRUE(a) << qPrintable(name);
+    EXPECT_FALSE(a->text().isEmpty()) << qPrintable(name);
+    // Reachable: in a menu, on a tool bar, or on a button or pop-up of the window.
+    EXPECT_FALSE(a->associatedObjects().isEmpty() && name != "actLifePortPinOut") << qPrintable(name);
+    // Either it works, or it says it comes later and cannot be clicked.
+    if (!a->isEnabled() && !name.startsWith("actLang")) {
+      EXPECT_TRUE(a->toolTip().contains(later)) << qPrintable(name);
+    }
+  }
+  // Every menu has a caption, and the trigger panel buttons run the menu's commands.
+  for (QAction* top : main->menuBar()->actions()) {
+    EXPECT_FALSE(top->text().isEmpty());
+    for (QAction* entry : top->menu()->actions()) EXPECT_TRUE(entry->isSeparator() || !entry->text().isEmpty());
+  }
+  auto* ins = child<QToolButton>("btnTrigInsert");
+  ASSERT_TRUE(ins);
+  EXPECT_EQ(ins->defaultAction(), main->action("actTrigInsert"));
+  // The panel's V24/USA button and the menu command switch the same naming.
+  button("btnSwitchPinFromPanel")->click();
+  EXPECT_EQ(child<QLabel>("lblD1")->text(), "Tx");
+  main->action("actShowCCITTV24Pin")->trigger();
+  EXPECT_EQ(child<QLabel>("lblD1")->text(), "D1");
 }
 
 TEST_F(MainFormTest, WithoutSerialPortsTheSimulatedLinkIsUsed) {

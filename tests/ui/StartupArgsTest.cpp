@@ -34,6 +34,9 @@ TEST(StartupOptionsTest, ProgramOptions) {
   EXPECT_TRUE(o.scenario.isEmpty());
   EXPECT_EQ(parseStartupOptions({"--bogus"}).error, "--bogus");
   EXPECT_EQ(parseStartupOptions({"--screenshot-delay=x"}).error, "--screenshot-delay=x");
+  EXPECT_TRUE(parseStartupOptions({"--exit-when-shown"}).exitWhenShown);
+  EXPECT_FALSE(parseStartupOptions({"--simulate"}).exitWhenShown);
+  EXPECT_EQ(parseStartupOptions({"--exit-when-shown=1"}).error, "--exit-when-shown=1");
 }
 
 TEST(ControlStatesTest, RestoresExactlyWhatWasThere) {
