@@ -19,6 +19,8 @@
 #include "support/FakeDevice.h"
 #include "support/RecordingMessages.h"
 
+#include "support/RecordFiles.h"
+
 namespace {
 
 struct StatusUi : RecorderUi {
@@ -26,15 +28,7 @@ struct StatusUi : RecorderUi {
   void setStatusText(int n) override { texts.push_back(n); }
 };
 
-std::vector<EventRecord> readAll(const QString& path) {
-  QFile f(path);
-  std::vector<EventRecord> out;
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  const QByteArray all = f.readAll();
-  out.resize(size_t(all.size()) / kRecordSize);
-  memcpy(out.data(), all.constData(), out.size() * kRecordSize);
-  return out;
-}
+std::vector<EventRecord> readAll(const QString& path) { return readRecordFile(path); }
 
 void writeRecords(const QString& path, int count, int extraBytes = 0) {
   QFile f(path);

@@ -25,6 +25,8 @@
 #include "settings/Texts.h"
 #include "ui/BoxAnswer.h"
 
+#include "support/RecordFiles.h"
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& data) {
@@ -33,15 +35,7 @@ void writeFile(const QString& path, const QByteArray& data) {
   f.write(data);
 }
 
-std::vector<EventRecord> readRecords(const QString& path) {
-  QFile f(path);
-  std::vector<EventRecord> out;
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  const QByteArray all = f.readAll();
-  out.resize(size_t(all.size()) / kRecordSize);
-  memcpy(out.data(), all.constData(), out.size() * kRecordSize);
-  return out;
-}
+std::vector<EventRecord> readRecords(const QString& path) { return readRecordFile(path); }
 
 bool isMark(const EventRecord& r, uint8_t code) { return r.markType == Mark::SystemType && r.markCode == code; }
 
