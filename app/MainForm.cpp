@@ -37,6 +37,8 @@
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
+#include "view/ui/EventGrid.h"
+#include "view/ui/EventView.h"
 
 namespace {
 
@@ -105,6 +107,12 @@ void GuiRecorderUi::setButtons(bool recDown, bool pauseDown, bool holdDown) {
 void GuiRecorderUi::startBlinkTimer() { form_.startBlinkTimer(); }
 void GuiRecorderUi::setLightsMonitoring(bool on) { form_.setLightsMonitoring(on); }
 void GuiRecorderUi::refreshFileLine() { form_.refreshFileLine(); }
+void GuiRecorderUi::resetGridColumns() { form_.eventView().btnResetGridClick(); }
+void GuiRecorderUi::clearGrid() { form_.eventView().ClearGrid(); }
+void GuiRecorderUi::redrawGridFromFile() { form_.eventView().ScrollBar1Change(); }
+void GuiRecorderUi::scrollToLast() { form_.eventView().scrollToLast(); }
+void GuiRecorderUi::startRedrawThread() { form_.eventView().startRedrawThread(); }
+void GuiRecorderUi::stopRedrawThread() { form_.eventView().stopRedrawThread(); }
 
 // --- construction ---------------------------------------------------------------
 
@@ -145,6 +153,13 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   centralLayout->addWidget(HSplitter1);
   setCentralWidget(central);
   createStatusBar();
+  view_ = std::make_unique<EventView>(EventView::Parts{viewState_, session_->liveView, session_->file,
+                                                       session_->viewLock, session_->engine, DrawGrid1, ScrollBar1, this});
+  view_->setRecordingQuery([this] { return session_->recorder.recordDown() || session_->recorder.running(); });
+  view_->setHoldQuery([this] { return session_->recorder.hold(); });
+  connect(view_.get(), &EventView::statisticsShown, this, &TFormMain::showStatistics);
+  connect(view_.get(), &EventView::gaugeShown, this, &TFormMain::setGauge);
+  connect(view_.get(), &EventView::holdBarShown, statusPanels_[0], &QLabel::setText);
   setMinimumSize(kMinimumWindow);
   resize(kMinimumWindow);
   connect(HSplitter1, &QSplitter::splitterMoved, this, [this] { FormResize(); });
@@ -169,6 +184,8 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
 }
 
 TFormMain::~TFormMain() {
+  // The redraw thread ends before the buffer it watches.
+  view_.reset();
   ledToggleTimer_.stop();
   liveLightTimer_.stop();
   // The ports close and the handles go before the link that feeds them.
@@ -222,30 +239,46 @@ void TFormMain::createActions() {
   hold->setShortcut(Qt::Key_F9);
   connect(hold, &QAction::triggered, this, &TFormMain::btnViewHoldClick);
 
-  // View, code and time: the grid that draws them comes later.
-  makeAction("actDetailedData", ViewVertical, VerticalHint, VertTool, true);
-  makeAction("actHorizontalDataTable", ViewDataOnly, DataOnlyHint, DataTool, true);
-  makeAction("actDataDump", ViewDump, DumpHint, DumpTool, true);
-  makeAction("actTimeAbsolute", TimeAbsolute, AbsoluteHint, AbsoluteTool, true);
-  makeAction("actTimeRelative", TimeRelative, RelativeHint, RelativeTool, true);
-  makeAction("actTimeDelta", TimeDelta, DeltaHint, DeltaTool, true);
-  makeAction("actGridAll", GridAll, 0, 0, true);
-  makeAction("actGridHorizontal", GridHorizontal, 0, 0, true);
-  makeAction("actGridVertical", GridVertical, 0, 0, true);
-  makeAction("actGridNone", GridNone, 0, 0, true);
-  makeAction("actResetGridRowCol", ResetGrid, ResetGridHint, ResetGridTool, true);
-  makeAction("actFirstEvent", FirstEvent, ScrollFirst, 0, true);
-  makeAction("actLastEvent", LastEvent, ScrollLast, 0, true);
+  // View, code and time: checkable; the event view presses the ones that match its state.
+  const auto viewAction = [this](const char* name, int caption, int hint, int tool, auto handler) {
+    QAction* a = makeAction(name, caption, hint, tool);
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  viewAction("actDetailedData", ViewVertical, VerticalHint, VertTool, [this] { view_->chooseView(ViewMode::Vertical); });
+  viewAction("actHorizontalDataTable", ViewDataOnly, DataOnlyHint, DataTool,
+             [this] { view_->chooseView(ViewMode::DataOnly); });
+  viewAction("actDataDump", ViewDump, DumpHint, DumpTool, [this] { view_->chooseView(ViewMode::DataDump); });
+  using CellText::TimeMode;
+  viewAction("actTimeAbsolute", TimeAbsolute, AbsoluteHint, AbsoluteTool,
+             [this] { view_->chooseTime(TimeMode::Absolute); });
+  viewAction("actTimeRelative", TimeRelative, RelativeHint, RelativeTool,
+             [this] { view_->chooseTime(TimeMode::Relative); });
+  viewAction("actTimeDelta", TimeDelta, DeltaHint, DeltaTool, [this] { view_->chooseTime(TimeMode::Delta); });
+  viewAction("actGridAll", GridAll, 0, 0, [this] { view_->chooseGridLines(true, true); });
+  viewAction("actGridHorizontal", GridHorizontal, 0, 0, [this] { view_->chooseGridLines(false, true); });
+  viewAction("actGridVertical", GridVertical, 0, 0, [this] { view_->chooseGridLines(true, false); });
+  viewAction("actGridNone", GridNone, 0, 0, [this] { view_->chooseGridLines(false, false); });
+  connect(makeAction("actResetGridRowCol", ResetGrid, ResetGridHint, ResetGridTool), &QAction::triggered, this,
+          [this] { view_->btnResetGridClick(); });
+  connect(makeAction("actFirstEvent", FirstEvent, ScrollFirst, 0), &QAction::triggered, this,
+          [this] { view_->btnGotoTopClick(); });
+  connect(makeAction("actLastEvent", LastEvent, ScrollLast, 0), &QAction::triggered, this,
+          [this] { view_->btnGotoBottomClick(); });
   makeAction("actCopy", Copy, 0, 0, true)->setShortcut(QKeySequence::Copy);
-  makeAction("actUSASCII", CodeAscii, AscHint, Asc, true);
-  makeAction("actEBCDIC", CodeEbcdic, EbcHint, Ebc, true);
-  makeAction("actHex", CodeHex, HexHint, Hex, true);
-  makeAction("actDec", CodeDec, DecHint, Dec, true);
-  makeAction("actOct", CodeOct, OctHint, Oct, true);
-  makeAction("actBin", CodeBin, BinHint, Bin, true);
-  makeAction("actControlChars", ControlChars, CtrlHint, Ctrl, true);
-  makeAction("actCommandChars", CommandChars, CmdHint, Cmd, true);
-  makeAction("actCharsOff", CharsOff, 0, ResTool, true);
+  viewAction("actUSASCII", CodeAscii, AscHint, Asc, [this] { view_->chooseCode(CharacterCode::UsAscii); });
+  viewAction("actEBCDIC", CodeEbcdic, EbcHint, Ebc, [this] { view_->chooseCode(CharacterCode::Ebcdic); });
+  viewAction("actHex", CodeHex, HexHint, Hex, [this] { view_->chooseCode(CharacterCode::Hexadecimal); });
+  viewAction("actDec", CodeDec, DecHint, Dec, [this] { view_->chooseCode(CharacterCode::Decimal); });
+  viewAction("actOct", CodeOct, OctHint, Oct, [this] { view_->chooseCode(CharacterCode::Octal); });
+  viewAction("actBin", CodeBin, BinHint, Bin, [this] { view_->chooseCode(CharacterCode::Binary); });
+  viewAction("actControlChars", ControlChars, CtrlHint, Ctrl,
+             [this] { view_->clickControlRange(ControlMode::ControlChars); });
+  viewAction("actCommandChars", CommandChars, CmdHint, Cmd,
+             [this] { view_->clickControlRange(ControlMode::CommandChars); });
+  connect(makeAction("actCharsOff", CharsOff, 0, ResTool), &QAction::triggered, this,
+          [this] { view_->clickControlRange(ControlMode::None); });
 
   // Tools
   makeAction("actSearchEvent", SearchEvent, SearchHint, SearchTool, true);
@@ -413,23 +446,18 @@ QWidget* TFormMain::createGridArea() {
   auto* row = new QHBoxLayout;
   row->setSpacing(1);
   auto* grid = new QFrame(area);
-  grid->setObjectName(QStringLiteral("DrawGrid1"));
+  grid->setObjectName(QStringLiteral("DrawGrid1Frame"));
   grid->setFrameShape(QFrame::StyledPanel);
   grid->setFrameShadow(QFrame::Sunken);
-  grid->setAutoFillBackground(true);
-  grid->setBackgroundRole(QPalette::Base);
-  grid->setMinimumHeight(60);
   grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   auto* gl = new QVBoxLayout(grid);
-  lblGridPlaceholder = new QLabel(grid);
-  lblGridPlaceholder->setAlignment(Qt::AlignCenter);
-  lblGridPlaceholder->setForegroundRole(QPalette::PlaceholderText);
-  gl->addWidget(lblGridPlaceholder);
-  DrawGrid1 = grid;
+  gl->setContentsMargins(1, 1, 1, 1);
+  DrawGrid1 = new EventGrid(grid);
+  gl->addWidget(DrawGrid1);
   // The grid's pop-up menu.
-  grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+  DrawGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
   for (const char* name : {"actCopy", "actFirstEvent", "actLastEvent", "actResetGridRowCol"})
-    grid->addAction(action(QString::fromLatin1(name)));
+    DrawGrid1->addAction(action(QString::fromLatin1(name)));
   row->addWidget(grid, 1);
 
   auto* scroll = new QVBoxLayout;
@@ -442,8 +470,10 @@ QWidget* TFormMain::createGridArea() {
   btnScrollBottom->setText(kArrowDown);
   for (QPushButton* b : {btnScrollTop, btnScrollBottom}) {
     b->setFixedSize(18, 18);
-    b->setEnabled(false);  // the grid and its scrolling come later
+    b->setFocusPolicy(Qt::NoFocus);
   }
+  connect(btnScrollTop, &QPushButton::clicked, this, [this] { view_->btnGotoTopClick(); });
+  connect(btnScrollBottom, &QPushButton::clicked, this, [this] { view_->btnGotoBottomClick(); });
   ScrollBar1 = new QScrollBar(Qt::Vertical, area);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
   ScrollBar1->setRange(0, 0);
@@ -708,7 +738,8 @@ void TFormMain::applyConfiguration() {
   action(QStringLiteral("actLangDE"))->setEnabled(english);
   action(QStringLiteral("actLangEN"))->setChecked(english);
   action(QStringLiteral("actLangEN"))->setEnabled(!english);
-  pinNaming_ = config_.pinNaming == 1 ? 1 : 0;
+  viewState_ = ViewState::fromConfiguration(config_);
+  view_->ApplyViewLayout();
   environmentFile_ = config_.environmentFile.isEmpty() ? environmentFile_ : config_.environmentFile;
   beginRecording_ = config_.beginRecordOnProgStart;
   Recorder& r = session_->recorder;
@@ -818,6 +849,7 @@ void TFormMain::FormShow() {
   session_->ports.InitInterface();
   if (progress_) progress_->Step(tx(TextNo::OpenRecording), 80);
   useStartupRecordFile();
+  showRecordFile();
   refreshFileLine();
   if (progress_) progress_->close();
   if (beginRecording_) btnRecordClick();
@@ -855,6 +887,25 @@ void TFormMain::useStartupRecordFile() {
   messages_.form().ShowMessage(
       tx(TextNo::RecordFileUnusable).arg(QDir::toNativeSeparators(path), problem, f.name()), tx(TextNo::Warning),
       MessageKind::Warning, ButtonSet::Ok);
+}
+
+void TFormMain::showEventAtTop(long long eventNumber) {
+  if (eventNumber < 1 || eventNumber > ScrollBar1->maximum()) return;
+  ScrollBar1->setValue(int(eventNumber - 1));
+}
+
+// The record file is shown from its first event when it is there to be read.
+void TFormMain::showRecordFile() {
+  RecordFile& f = session_->file;
+  // The name stays as the user gave it (the recorder places it the same way later).
+  const QString given = f.name();
+  f.qualifyName(options_.userPath);
+  const bool opened = !f.isOpen(RecordFile::Handle::View) && f.exists() && f.isRegularOrAbsent() &&
+                      f.OpenRecordFile(RecordFile::Handle::View) >= 0;
+  f.setName(given);
+  if (!opened) return;
+  view_->ApplyViewLayout();
+  view_->ScrollBar1Change();
 }
 
 QList<QWidget*> TFormMain::forms() const {
@@ -925,7 +976,6 @@ void TFormMain::AssignMainTexts() {
                                   tx(TextNo::LaterVersion) + QLatin1Char(')'));
   btnScrollTop->setToolTip(tx(TextNo::ScrollFirst));
   btnScrollBottom->setToolTip(tx(TextNo::ScrollLast));
-  lblGridPlaceholder->setText(tx(TextNo::GridPlaceholder));
   QStringList columns;
   for (int n = TextNo::TriggerColumnFirst; n <= TextNo::TriggerColumnLast; ++n) columns << tx(n);
   TriggerList->setHeaderLabels(columns);
@@ -938,11 +988,11 @@ void TFormMain::AssignMainTexts() {
 
 void TFormMain::SetLifePortLabels() {
   for (int i = 0; i < 8; ++i)
-    lineLabels_[i]->setText(QString::fromLatin1(pinNaming_ ? kLamps[i].usa : kLamps[i].v24));
+    lineLabels_[i]->setText(QString::fromLatin1(viewState_.pinNaming ? kLamps[i].usa : kLamps[i].v24));
 }
 
 void TFormMain::btnSwitchPinClick() {
-  pinNaming_ = 1 - pinNaming_;
+  view_->setPinNaming(1 - viewState_.pinNaming);
   SetLifePortLabels();
   update();
 }
@@ -1046,7 +1096,7 @@ void TFormMain::closeWithoutQuestions() {
 bool TFormMain::SaveConfiguration() {
   Configuration& c = config_;
   c.languageOffset = Texts::languageOffset();
-  c.pinNaming = pinNaming_;
+  viewState_.storeInto(&c);
   c.recordMode = session_->recorder.recordMode();
   c.recorderAppend = session_->recorder.appendDown();
   c.recorderReplace = session_->recorder.replaceDown();
@@ -1278,21 +1328,30 @@ void TFormMain::refreshLiveLights() {
   lastD1_ = d1;
   lastD2_ = d2;
   for (int i = 2; i < 8; ++i) leds_[i]->SetLit(p.signalBytes[kLampSignal[i]] != 0);
-  const EventRecord& last = e.lastBuilt();
-  setGauges(last.lineLoad, last.peakLoad, last.lineQuality);
+}
+
+// The selected event's statistics; while monitoring the lamps follow the lines instead.
+void TFormMain::showStatistics(const CellStatistics& s) {
+  statusPanels_[0]->setText(s.text);
+  if (!monitoring_)
+    for (int i = 0; i < 8; ++i) leds_[i]->SetLit(s.lights[static_cast<std::size_t>(i)]);
+  setGauges(s.load, s.peak, s.quality);
 }
 
 // Load gauges are lime; quality is lime from 99 %, yellow from 90 % and red below.
 void TFormMain::setGauges(int load, int peak, int quality) {
-  const int values[3] = {qMin(load, 100), qMin(peak, 100), qMin(quality, 100)};
-  for (int i = 0; i < 3; ++i) {
-    const QString colour = i < 2 || values[i] >= 99 ? QStringLiteral("rgb(0,255,0)")
-                           : values[i] >= 90        ? QStringLiteral("rgb(255,255,0)")
-                                                    : QStringLiteral("rgb(255,0,0)");
-    const QString sheet = QStringLiteral("QProgressBar::chunk { background: %1; }").arg(colour);
-    if (gauges_[i]->styleSheet() != sheet) gauges_[i]->setStyleSheet(sheet);
-    gauges_[i]->setValue(values[i]);
-  }
+  setGauge(0, load);
+  setGauge(1, peak);
+  setGauge(2, quality);
+}
+
+void TFormMain::setGauge(int gauge, int percent) {
+  if (gauge < 0 || gauge > 2) return;
+  percent = qBound(0, percent, 100);
+  const CellText::Rgb c = CellText::gaugeColour(static_cast<CellText::Gauge>(gauge), percent);
+  const QString sheet = QStringLiteral("QProgressBar::chunk { background: rgb(%1,%2,%3); }").arg(c.r).arg(c.g).arg(c.b);
+  if (gauges_[gauge]->styleSheet() != sheet) gauges_[gauge]->setStyleSheet(sheet);
+  gauges_[gauge]->setValue(percent);
 }
 
 void TFormMain::refreshFileLine() {

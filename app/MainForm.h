@@ -15,8 +15,12 @@
 #include "capture/PortRegistry.h"
 #include "recording/RecorderUi.h"
 #include "settings/Configuration.h"
+#include "view/ViewState.h"
 
 class CaptureSession;
+class EventGrid;
+class EventView;
+struct CellStatistics;
 class GuiMessages;
 class QComboBox;
 class QLabel;
@@ -45,6 +49,12 @@ class GuiRecorderUi : public RecorderUi {
   void startBlinkTimer() override;
   void setLightsMonitoring(bool on) override;
   void refreshFileLine() override;
+  void resetGridColumns() override;
+  void clearGrid() override;
+  void redrawGridFromFile() override;
+  void scrollToLast() override;
+  void startRedrawThread() override;
+  void stopRedrawThread() override;
 
  private:
   TFormMain& form_;
@@ -140,6 +150,12 @@ class TFormMain : public QMainWindow {
   void setBeginRecordingAtStart(bool on) { beginRecording_ = on; }
   const Configuration& configuration() const { return config_; }
   bool startupDone() const { return startupDone_; }
+  EventView& eventView() { return *view_; }
+  // Scrolls the file so that this event is the first row.
+  void showEventAtTop(long long eventNumber);
+  EventGrid* grid() const { return DrawGrid1; }
+  QScrollBar* scrollBar() const { return ScrollBar1; }
+  const ViewState& viewState() const { return viewState_; }
 
  signals:
   // The first showing has loaded the environment and the record file.
@@ -176,6 +192,9 @@ class TFormMain : public QMainWindow {
   void portLost(SerialPort* port, const QString& reason);
   void refreshLiveLights();
   void setGauges(int load, int peak, int quality);
+  void setGauge(int gauge, int percent);
+  void showStatistics(const CellStatistics& statistics);
+  void showRecordFile();
   void syncRecorderControls();
   void showSimulationNote();
   void useStartupEnvironment();
@@ -201,7 +220,8 @@ class TFormMain : public QMainWindow {
   bool closingWithoutQuestions_ = false;
   bool beginRecording_ = false;
   bool monitoring_ = false;
-  int pinNaming_ = 0;  // 0 V24 names, 1 US names
+  ViewState viewState_;
+  std::unique_ptr<EventView> view_;
   int configurationSaves_ = 0;
   int lastLargeBottom_ = 300;
   int initialBottom_ = 300;
@@ -219,7 +239,7 @@ class TFormMain : public QMainWindow {
   QSplitter* HSplitter1 = nullptr;
   QWidget* pnlAllBottom = nullptr;
   QWidget* pnlCCenter = nullptr;
-  QWidget* DrawGrid1 = nullptr;
+  EventGrid* DrawGrid1 = nullptr;
   QScrollBar* ScrollBar1 = nullptr;
   QPushButton* btnScrollTop = nullptr;
   QPushButton* btnScrollBottom = nullptr;
@@ -253,7 +273,6 @@ class TFormMain : public QMainWindow {
   QLabel* lblTriggerList = nullptr;
   QPushButton* btnTrigListMinMax = nullptr;
   QTreeWidget* TriggerList = nullptr;
-  QLabel* lblGridPlaceholder = nullptr;
   QLabel* statusPanels_[6] = {};
   QPointer<TLanguageForm> languageForm_;
 

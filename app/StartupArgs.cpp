@@ -33,6 +33,11 @@ StartupOptions parseStartupOptions(const QStringList& args) {
       else o.error = a;
     } else if (name == QLatin1String("--exit-when-shown") && !hasValue) {
       o.exitWhenShown = true;
+    } else if (name == QLatin1String("--goto") && hasValue) {
+      bool ok = false;
+      const long long n = value.toLongLong(&ok);
+      if (ok && n >= 0) o.gotoEvent = n;
+      else o.error = a;
     } else if (name == QLatin1String("--record") && !hasValue) {
       o.record = true;
     } else if (o.error.isEmpty()) {

@@ -21,6 +21,8 @@ struct StartupOptions {
   int screenshotDelayMs = 2000;
   // Print how long the start took and the resident memory once the window is up, then quit.
   bool exitWhenShown = false;
+  // Show the record file from this event on (for screenshots and scripted looks); -1: from the start.
+  long long gotoEvent = -1;
   QString error;  // an unknown option
 };
 StartupOptions parseStartupOptions(const QStringList& argumentsAfterProgram);

@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
   if (opts.record) main.setBeginRecordingAtStart(true);
   main.show();
 
+  if (opts.gotoEvent >= 0) {
+    QObject::connect(&main, &TFormMain::startupFinished, &main, [&] { main.showEventAtTop(opts.gotoEvent); });
+  }
   if (opts.exitWhenShown) {
     QObject::connect(&main, &TFormMain::startupFinished, &main, [&] {
       // Once the events now queued (the first paint among them) are done.

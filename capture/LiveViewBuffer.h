@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 
 #include "capture/EventRecord.h"
 
@@ -19,12 +20,17 @@ class LiveViewBuffer {
   int capacity() const { return capacity_; }
 
   // Number of records appended since the last clear or count reset.
-  int liveCount() const { return liveCount_; }
+  // The redraw thread reads it to see that records arrived; only the main thread writes it.
+  int liveCount() const { return liveCount_.load(std::memory_order_relaxed); }
   void resetLiveCount() { liveCount_ = 0; }
 
   void append(const EventRecord& record);
   // All slots to zeros; a slot with event number 0 holds no event.
   void clear();
+
+  // Fills the buffer from a file: records[i] goes to position i, the rest stays empty.
+  // Viewing only: the live count stays 0.
+  void load(const EventRecord* records, int count);
 
   const EventRecord& at(int position) const { return slots_[physical(position)]; }
   EventRecord& at(int position) { return slots_[physical(position)]; }
@@ -34,6 +40,6 @@ class LiveViewBuffer {
 
   std::array<EventRecord, kSlots> slots_;
   int capacity_ = kMaxCapacity;
-  int liveCount_ = 0;
+  std::atomic<int> liveCount_{0};
   int head_ = 0;
 };

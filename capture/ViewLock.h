@@ -14,6 +14,12 @@ class ViewLock {
     free_ = false;
     return free;
   }
+  // Waits until released or the time-out passes, leaving it as it is (the redraw thread
+  // only lets the handlers finish first); true when it was released in time.
+  bool waitReleased(std::chrono::milliseconds timeout = std::chrono::milliseconds(10)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return released_.wait_for(lock, timeout, [this] { return free_; });
+  }
   void release() {
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -181,6 +181,21 @@ int64_t RecordFile::viewRecordCount() const {
   return st.st_size / int64_t(kRecordSize);
 }
 
+int RecordFile::readViewRecords(int64_t first, EventRecord* out, int count) const {
+  if (viewFd_ < 0 || first < 0 || count <= 0) return 0;
+  const size_t want = size_t(count) * kRecordSize;
+  size_t got = 0;
+  // One call normally; a read cut short by a signal goes on where it stopped.
+  while (got < want) {
+    const ssize_t n = ::pread(viewFd_, reinterpret_cast<char*>(out) + got, want - got,
+                              first * int64_t(kRecordSize) + int64_t(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  return int(got / kRecordSize);
+}
+
 QString RecordFile::ShowRecordFileLine(const QString& userPath) {
   QString shown = name_;
   if (!shown.contains(QLatin1Char('/'))) shown = userPath + QStringLiteral("recordings/") + shown;

@@ -48,6 +48,8 @@ class RecordFile : public RecordSink {
   const EventRecord& readBuffer() const { return readBuffer_; }
   double previousTimeStamp() const { return previousTimeStamp_; }
   int64_t viewRecordCount() const;
+  // Up to count whole records from index first on, in one read; returns how many came.
+  int readViewRecords(int64_t first, EventRecord* out, int count) const;
 
   // The caption above the grid: name with folder and the size in KB.
   QString ShowRecordFileLine(const QString& userPath);

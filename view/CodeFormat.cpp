@@ -145,9 +145,7 @@ void CodeSettings::storeInto(Configuration* config) const {
   }
 }
 
-namespace {
-
-CellContent character(char16_t glyph) {
+CellContent characterPicture(char16_t glyph) {
   CellContent c;
   c.style = CellStyle::Character;
   // The display table's U+0000 for NUL is the end of the text it is drawn from: the
@@ -159,10 +157,10 @@ CellContent character(char16_t glyph) {
   return c;
 }
 
-CellContent commandChar(std::string_view name) {
+CellContent commandPicture(const QString& name) {
   CellContent c;
   c.style = CellStyle::CommandChar;
-  c.text = QString::fromLatin1(name);
+  c.text = name;
   struct Step {
     int dx, dy;
   };
@@ -171,36 +169,34 @@ CellContent commandChar(std::string_view name) {
   const Step* steps = name.size() == 2 ? kTwo : name.size() == 3 ? kThree : nullptr;
   if (!steps) return c;  // "RES/ENP" and the like have no picture
   const int size = name.size() == 2 ? 8 : 6;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    c.pieces[i] = {QString(QLatin1Char(name[i])), steps[i].dx, steps[i].dy, size, true, true};
+  for (qsizetype i = 0; i < name.size(); ++i) c.pieces[i] = {QString(name[i]), steps[i].dx, steps[i].dy, size, true, true};
   c.pieceCount = int(name.size());
   return c;
 }
 
-CellContent controlChar(std::string_view caret) {
+CellContent controlPicture(const QString& caret) {
   CellContent c;
   c.style = CellStyle::ControlChar;
-  c.text = QString::fromLatin1(caret);
+  c.text = caret;
+  if (caret.size() < 2 || caret[0] != QLatin1Char('^')) return c;
   c.pieces[0] = {QStringLiteral("CTL"), 0, 0, 5, true, false};
-  c.pieces[1] = {QStringLiteral("+") + QLatin1Char(caret[1]), 0, 6, 8, true, false};
+  c.pieces[1] = {QStringLiteral("+") + caret[1], 0, 6, 8, true, false};
   c.pieceCount = 2;
   return c;
 }
 
-}  // namespace
-
 CellContent cellContent(uint8_t byte, CharacterCode code, ControlMode mode) {
   if (code == CharacterCode::UsAscii) {
     const std::string_view caret = CodeTables::caretTable()[byte];
-    if (mode == ControlMode::ControlChars && caret.size() == 2 && caret[0] == '^') return controlChar(caret);
+    if (mode == ControlMode::ControlChars && caret.size() == 2 && caret[0] == '^') return controlPicture(QString::fromLatin1(caret));
     const std::string_view name = CodeTables::asciiNames()[byte];
-    if (mode == ControlMode::CommandChars && !name.empty()) return commandChar(name);
-    return character(CodeTables::asciiDisplay()[byte]);
+    if (mode == ControlMode::CommandChars && !name.empty()) return commandPicture(QString::fromLatin1(name));
+    return characterPicture(CodeTables::asciiDisplay()[byte]);
   }
   if (code == CharacterCode::Ebcdic) {
     const std::string_view name = CodeTables::ebcdicNames()[byte];
-    if (mode == ControlMode::CommandChars && !name.empty()) return commandChar(name);
-    return character(CodeTables::ebcdicDisplay()[byte]);
+    if (mode == ControlMode::CommandChars && !name.empty()) return commandPicture(QString::fromLatin1(name));
+    return characterPicture(CodeTables::ebcdicDisplay()[byte]);
   }
   CellContent c;
   c.style = CellStyle::Number;

@@ -150,3 +150,9 @@ inline constexpr char kGlyphFontFamily[] = "Lucida Console";
 // only; mnemonics to both character codes; a byte without a picture shows its display
 // character.
 CellContent cellContent(uint8_t byte, CharacterCode code, ControlMode mode);
+// The three pictures on their own: one display character; a two- or three-letter
+// mnemonic stepping down diagonally (other lengths draw nothing); "CTL" over "+" and the
+// letter of a caret form (text not starting with "^" draws nothing).
+CellContent characterPicture(char16_t glyph);
+CellContent commandPicture(const QString& mnemonic);
+CellContent controlPicture(const QString& caret);
