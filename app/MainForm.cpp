@@ -109,7 +109,11 @@ void GuiRecorderUi::setLightsMonitoring(bool on) { form_.setLightsMonitoring(on)
 void GuiRecorderUi::refreshFileLine() { form_.refreshFileLine(); }
 void GuiRecorderUi::resetGridColumns() { form_.eventView().btnResetGridClick(); }
 void GuiRecorderUi::clearGrid() { form_.eventView().ClearGrid(); }
-void GuiRecorderUi::redrawGridFromFile() { form_.eventView().ScrollBar1Change(); }
+// After a recording its file is the one shown.
+void GuiRecorderUi::redrawGridFromFile() {
+  form_.showRecordFile();
+  form_.eventView().ScrollBar1Change();
+}
 void GuiRecorderUi::scrollToLast() { form_.eventView().scrollToLast(); }
 void GuiRecorderUi::startRedrawThread() { form_.eventView().startRedrawThread(); }
 void GuiRecorderUi::stopRedrawThread() { form_.eventView().stopRedrawThread(); }

@@ -24,6 +24,8 @@
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "ui/BoxAnswer.h"
+#include "view/CellText.h"
+#include "view/ui/EventGrid.h"
 
 #include "support/RecordFiles.h"
 
@@ -181,7 +183,11 @@ TEST_F(MainFormTest, LampsFollowTheLinesAndTheRecorder) {
   button("btnSTOP")->click();
   main->LEDToggleTimerTimer();
   EXPECT_FALSE(recorderLamp->lit());
-  EXPECT_FALSE(child<StatusLight>("LedS1")->lit());
+  // Examining again: the lamps show the selected event of the file.
+  const EventRecord& selected = main->session().liveView.at(main->grid()->selectedRow());
+  EXPECT_NE(selected.eventNumber, 0u);
+  EXPECT_EQ(child<StatusLight>("LedS1")->lit(), selected.signalBytes[SigS1Dtr] != 0);
+  EXPECT_EQ(child<StatusLight>("LedM3")->lit(), selected.signalBytes[SigM3Rng] != 0);
 }
 
 TEST_F(MainFormTest, CloseIsRefusedWhileRecordingAndAllowedAfterStop) {
@@ -516,6 +522,51 @@ TEST_F(MainFormTest, SwitchingTheLanguageSavesTheConfiguration) {
   EXPECT_EQ(main->configurationSaves(), 1);
   EXPECT_EQ(Configuration::LoadLanguageConfig(ini()), Texts::languageOffset());
   Texts::setLanguageOffset(offset);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, F9HoldsTheGridWhileRecordingAndTwiceGivesItBack) {
+  make();
+  record();
+  runFor(300);
+  EventGrid* grid = main->grid();
+  QAction* f9 = main->action(QStringLiteral("actFreezeDisplay"));
+  ASSERT_EQ(f9->shortcut(), QKeySequence(Qt::Key_F9));
+  f9->trigger();
+  ASSERT_TRUE(main->recorder().hold());
+  runFor(300);
+  const QImage held = grid->grab().toImage();
+  QLabel* panel = child<QLabel>("pnlStatusBarPanel1");
+  EXPECT_TRUE(panel->text().startsWith(QStringLiteral(" |"))) << panel->text().toStdString();
+  runFor(400);
+  EXPECT_EQ(grid->grab().toImage(), held);  // new events came, the picture stayed
+  f9->trigger();
+  EXPECT_FALSE(main->recorder().hold());
+  EXPECT_FALSE(child<StatusLight>("LedHold")->lit());
+  runFor(300);
+  EXPECT_TRUE(panel->text().startsWith(QStringLiteral("Tx:  ")));
+  button("btnSTOP")->click();
+  // After the stop the file is shown: its last page, the stop mark in the last filled row.
+  EXPECT_GT(main->scrollBar()->maximum(), 4);
+}
+
+TEST_F(MainFormTest, TheNamingSwitchChangesHeadersAndLabelsAtOnce) {
+  make();
+  QLabel* d1 = child<QLabel>("lblD1");
+  ASSERT_NE(d1, nullptr);
+  EXPECT_EQ(d1->text(), QStringLiteral("D1"));
+  EXPECT_EQ(main->viewState().pinNaming, 0);
+  button("btnSwitchPinFromPanel")->click();
+  EXPECT_EQ(main->viewState().pinNaming, 1);
+  EXPECT_EQ(d1->text(), QStringLiteral("Tx"));
+  EXPECT_EQ(child<QLabel>("lblM3")->text(), QStringLiteral("RNG"));
+  EXPECT_EQ(CellText::headerText(ViewMode::Vertical, 5, main->viewState().timeMode, main->viewState().pinNaming),
+            QStringLiteral("DTR"));
+  main->action(QStringLiteral("actShowCCITTV24Pin"))->trigger();
+  EXPECT_EQ(d1->text(), QStringLiteral("D1"));
 }
 
 }  // namespace

@@ -151,8 +151,26 @@ void EventGrid::paintCells(QPainter& painter, const QRect& area) const {
     }
 }
 
+void EventGrid::setFrozen(bool frozen) {
+  if (frozen == frozen_) return;
+  frozen_ = frozen;
+  frozenPicture_ = QImage();
+  if (frozen) {
+    frozenPicture_ = QImage(size() * devicePixelRatioF(), QImage::Format_RGB32);
+    frozenPicture_.setDevicePixelRatio(devicePixelRatioF());
+    QPainter p(&frozenPicture_);
+    paintCells(p, rect());
+  }
+  update();
+}
+
 void EventGrid::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  if (frozen_ && !frozenPicture_.isNull()) {
+    painter.fillRect(rect(), context_ ? context_->colours.info : palette().color(QPalette::Base));
+    painter.drawImage(0, 0, frozenPicture_);
+    return;
+  }
   paintCells(painter, rect());
 }
 

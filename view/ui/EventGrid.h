@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 #include <vector>
 
@@ -41,6 +42,9 @@ class EventGrid : public QWidget {
   // Paints every cell into the painter, as the screen shows them (used by paintEvent,
   // screenshots and the paint benchmark).
   void paintCells(QPainter& painter, const QRect& area) const;
+  // Held display: the grid keeps the picture it shows now, whatever the buffer does.
+  void setFrozen(bool frozen);
+  bool frozen() const { return frozen_; }
 
  signals:
   void cellClicked(int column, int row);
@@ -72,6 +76,8 @@ class EventGrid : public QWidget {
   void placeHorizontalBar();
 
   const CellContext* context_ = nullptr;
+  bool frozen_ = false;
+  QImage frozenPicture_;
   std::vector<int> widths_;
   bool vertical_ = true, horizontal_ = true;
   bool barWanted_ = false;

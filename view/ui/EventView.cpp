@@ -322,6 +322,7 @@ void EventView::startRedrawThread() {
 }
 
 void EventView::stopRedrawThread() {
+  p_.grid->setFrozen(false);
   if (!thread_) return;
   thread_->terminateAndWait();
   thread_.reset();
@@ -335,10 +336,12 @@ void EventView::redrawStep() {
   emit gaugeShown(gaugeStep_, gaugeValue(last, gaugeStep_));
   gaugeStep_ = (gaugeStep_ + 1) % 3;
   if (hold_ && hold_()) {
+    // The picture and the statistics stay as they were; the bar shows that events arrive.
+    p_.grid->setFrozen(true);
     activity_ = activity_ >= kHoldBarMax ? 1 : activity_ + 1;
     emit holdBarShown(kHoldBar.left(activity_ + 1));
-    ShowCellStatistics(p_.grid->selectedColumn(), p_.grid->selectedRow());
   } else {
+    p_.grid->setFrozen(false);
     p_.grid->update();
     // After a pass the panel shows the newest event, as the last cell drawn did.
     emit statisticsShown(cellStatistics(recordAt(newestPosition()), totals()));
