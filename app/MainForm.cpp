@@ -1353,7 +1353,13 @@ void TFormMain::setGauge(int gauge, int percent) {
   if (gauge < 0 || gauge > 2) return;
   percent = qBound(0, percent, 100);
   const CellText::Rgb c = CellText::gaugeColour(static_cast<CellText::Gauge>(gauge), percent);
-  const QString sheet = QStringLiteral("QProgressBar::chunk { background: rgb(%1,%2,%3); }").arg(c.r).arg(c.g).arg(c.b);
+  // The percentage stands centred over the bar, readable whatever the bar covers.
+  const QString sheet = QStringLiteral(
+                            "QProgressBar { border: 1px solid palette(mid); text-align: center; color: black; }"
+                            " QProgressBar::chunk { background: rgb(%1,%2,%3); }")
+                            .arg(c.r)
+                            .arg(c.g)
+                            .arg(c.b);
   if (gauges_[gauge]->styleSheet() != sheet) gauges_[gauge]->setStyleSheet(sheet);
   gauges_[gauge]->setValue(percent);
 }

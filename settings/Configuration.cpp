@@ -432,7 +432,10 @@ bool Configuration::save(const QString& path, QString* error) const {
   std::string text;
   if (ini.Save(text, false) < 0) return fail(error, path, qt_error_string(ENOMEM));
   const QByteArray tail = trailingComments(old);
-  if (!tail.isEmpty()) text += "\n" + tail.toStdString();
+  if (!tail.isEmpty()) {
+    text += '\n';
+    text.append(tail.constData(), std::size_t(tail.size()));
+  }
 
   // The new content goes to a temporary file beside the old one and replaces it only
   // when complete: a full disk or a crash never leaves an empty or half file.

@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <QPainter>
+#include <map>
 
 #include "capture/LiveViewBuffer.h"
 #include "settings/Texts.h"
@@ -166,11 +167,16 @@ QFont gridFont() {
 }
 
 QFont glyphFont(int pointSize) {
+  // Every cell of a page asks for one of five sizes: resolving the family once per size
+  // and thread keeps a page of pictures from spending its time in font matching.
+  thread_local std::map<int, QFont> made;
+  auto it = made.find(pointSize);
+  if (it != made.end()) return it->second;
   QFont f;
   f.setFamilies({QString::fromLatin1(kGlyphFontFamily), QStringLiteral("DejaVu Sans Mono")});
   f.setStyleHint(QFont::Monospace);
   f.setPointSize(pointSize);
-  return f;
+  return made.emplace(pointSize, f).first->second;
 }
 
 void TextOutUnicode(QPainter& painter, const QRect& cell, double v, double h, int flags, QChar character) {
