@@ -239,6 +239,30 @@ TEST_F(EventViewTest, PaintedCellsShowTracesMarksAndControlPictures) {
   EXPECT_NE(ctl.copy(cell), image.copy(cell));
 }
 
+TEST_F(EventViewTest, AShortLastLineShowsWhatItHolds) {
+  open(5, [](EventRecord& r) {
+    r.d1Flag = r.eventNumber > 0;
+    r.d1Byte = 'W';
+  });
+  view->chooseView(ViewMode::DataDump);
+  const QImage image = paint();
+  const QColor background = GridColours::fromPalette(grid->palette()).window;  // the D1 row
+  const auto inked = [&](int column) {
+    const QRect r = grid->cellRect(column, 1);
+    for (int x = r.left(); x <= r.right(); ++x)
+      for (int y = r.top(); y <= r.bottom(); ++y)
+        if (QColor(image.pixel(x, y)) != background) return true;
+    return false;
+  };
+  // Events 1 to 4 in the first line, in the character and the number columns; nothing after them.
+  for (int c = 2; c <= 5; ++c) {
+    EXPECT_TRUE(inked(c)) << c;
+    EXPECT_TRUE(inked(c + 17)) << c + 17;
+  }
+  EXPECT_FALSE(inked(6));
+  EXPECT_FALSE(inked(23));
+}
+
 TEST_F(EventViewTest, ForeignRecordsAreDrawnByPositionWithoutHarm) {
   std::mt19937 random(7);
   open(400, [&random](EventRecord& r) {
