@@ -535,19 +535,26 @@ TEST_F(MainFormTest, F9HoldsTheGridWhileRecordingAndTwiceGivesItBack) {
   EventGrid* grid = main->grid();
   QAction* f9 = main->action(QStringLiteral("actFreezeDisplay"));
   ASSERT_EQ(f9->shortcut(), QKeySequence(Qt::Key_F9));
+  QLabel* panel = child<QLabel>("pnlStatusBarPanel1");
+  // The scenario pauses now and then; a redraw step comes with the next event.
+  const auto waitForPanel = [panel](const QString& start) {
+    for (int i = 0; i < 100 && !panel->text().startsWith(start); ++i) runFor(50);
+    return panel->text().startsWith(start);
+  };
   f9->trigger();
   ASSERT_TRUE(main->recorder().hold());
-  runFor(300);
+  ASSERT_TRUE(waitForPanel(QStringLiteral(" |"))) << panel->text().toStdString();
   const QImage held = grid->grab().toImage();
-  QLabel* panel = child<QLabel>("pnlStatusBarPanel1");
-  EXPECT_TRUE(panel->text().startsWith(QStringLiteral(" |"))) << panel->text().toStdString();
-  runFor(400);
+  const int64_t before = main->session().engine.counter(CntD1) + main->session().engine.counter(CntD2);
+  for (int i = 0; i < 100 && main->session().engine.counter(CntD1) + main->session().engine.counter(CntD2) == before;
+       ++i)
+    runFor(50);
+  runFor(100);
   EXPECT_EQ(grid->grab().toImage(), held);  // new events came, the picture stayed
   f9->trigger();
   EXPECT_FALSE(main->recorder().hold());
   EXPECT_FALSE(child<StatusLight>("LedHold")->lit());
-  runFor(300);
-  EXPECT_TRUE(panel->text().startsWith(QStringLiteral("Tx:  ")));
+  EXPECT_TRUE(waitForPanel(QStringLiteral("Tx:  "))) << panel->text().toStdString();
   button("btnSTOP")->click();
   // After the stop the file is shown: its last page, the stop mark in the last filled row.
   EXPECT_GT(main->scrollBar()->maximum(), 4);
