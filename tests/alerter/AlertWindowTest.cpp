@@ -78,8 +78,9 @@ TEST_F(AlertWindowTest, SingleSoundClosesAboutOneSecondAfterItsLength) {
   auto window = open({"-mshort", "-s" + wav, "-n"});
   EXPECT_EQ(window->memoLines().mid(0, 3), QStringList({"Alert once...", ">>> " + wav, "short"}));
   // A machine without sound says so, and the sound still runs its length.
-  if (QMediaDevices::defaultAudioOutput().isNull())
+  if (QMediaDevices::defaultAudioOutput().isNull()) {
     EXPECT_EQ(window->memoLines().value(3), "No audio output device: the sound stays silent");
+  }
   ASSERT_NE(window->player(), nullptr);
   EXPECT_TRUE(waitUntil([&] { return window->alertTimer().isActive(); }, 10000));
   EXPECT_NEAR(window->alertTimer().interval(), 300, 20);  // the sound's length
