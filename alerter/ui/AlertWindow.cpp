@@ -217,6 +217,10 @@ void AlertWindow::MediaPlayerNotify() {
         player_->play();
       }
       break;
+    case QMediaPlayer::LoadedMedia:
+    case QMediaPlayer::BufferedMedia:
+      openWatch_.stop();  // it plays; one that never tells its length closes at its end
+      break;
     default:
       break;
   }
