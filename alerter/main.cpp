@@ -4,10 +4,9 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QTimer>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 
 #include "alerter/KlaxorTexts.h"
 #include "alerter/ui/AlertWindow.h"
@@ -56,9 +55,9 @@ int main(int argc, char** argv) {
   // the window is fully visible and then closes it.
   if (!qEnvironmentVariableIsEmpty("KLAXOR_VISIBLE_STAMP")) {
     QObject::connect(&window, &AlertWindow::fullyVisible, &window, [&window] {
-      timespec now{};
-      clock_gettime(CLOCK_REALTIME, &now);
-      std::printf("visible %lld\n", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      std::printf("visible %lld\n",
+                  static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
       std::fflush(stdout);
       window.btnCloseClick();
     });

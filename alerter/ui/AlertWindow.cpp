@@ -103,7 +103,7 @@ AlertWindow::AlertWindow(QStringList arguments, QString userPath, QWidget* paren
   connect(&fadeTimer_, &QTimer::timeout, this, &AlertWindow::fadeStep);
 
   slots_.countIn();
-  for (const QString& problem : slots_.problems()) printProblem(problem);
+  reportSlotProblems();
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(Klaxor::stackPosition(screen->availableGeometry(), slots_.instance()));
   setWindowOpacity(0.0);
@@ -112,6 +112,12 @@ AlertWindow::AlertWindow(QStringList arguments, QString userPath, QWidget* paren
 AlertWindow::~AlertWindow() {
   if (player_) player_->stop();
   slots_.countOut();
+}
+
+void AlertWindow::reportSlotProblems() {
+  const QStringList problems = slots_.problems();
+  for (qsizetype i = problemsReported_; i < problems.size(); ++i) printProblem(problems[i]);
+  problemsReported_ = problems.size();
 }
 
 void AlertWindow::start() {
@@ -242,6 +248,7 @@ void AlertWindow::btnCloseClick() {
   alertTimer_.stop();
   if (player_ && player_->playbackState() == QMediaPlayer::PlayingState) player_->stop();
   slots_.countOut();
+  reportSlotProblems();
   close();
 }
 
@@ -285,6 +292,7 @@ void AlertWindow::closeEvent(QCloseEvent* event) {
     alertTimer_.stop();
     if (player_) player_->stop();
     slots_.countOut();
+    reportSlotProblems();
   }
   if (!state_.noFade && !fadedOut_ && isVisible()) {
     event->ignore();

@@ -59,6 +59,7 @@ class AlertWindow : public QWidget, private Klaxor::AlertActions {
   void ensurePlayer();
   void applyVolume(int volume);
   void fadeStep();
+  void reportSlotProblems();  // on standard error, each once
 
   QStringList arguments_;
   QString userPath_;
@@ -83,4 +84,5 @@ class AlertWindow : public QWidget, private Klaxor::AlertActions {
   bool fadingOut_ = false;
   bool fadedOut_ = false;
   bool closeScheduled_ = false;
+  qsizetype problemsReported_ = 0;
 };
