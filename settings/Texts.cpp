@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <atomic>
 #include <cstddef>
+#include <memory>
 
 // The bytes of resources/texts*.txt, generated into the build tree by CMake.
 namespace TextsData {
@@ -28,28 +29,34 @@ struct Table {
   QHash<int, QString> byNumber;  // German under n, English under n + 10000
 };
 
-const Table& table() {
-  static const Table t = [] {
-    Table result;
-    for (const Texts::CompiledFile& file : Texts::compiledFiles()) {
-      QString error;
-      // A broken line loses only its own number; the tests catch it before it ships.
-      const QList<Texts::Entry> entries = Texts::parseTable(file.bytes, &error);
-      if (!error.isEmpty()) qWarning("%s: %s", qPrintable(file.name), qPrintable(error));
-      for (const Texts::Entry& e : entries) {
-        const int english = e.number + Texts::kEnglishOffset;
-        if (result.byNumber.contains(e.number) || result.byNumber.contains(english)) {
-          qWarning("%s: line %d: text %d is taken by another table", qPrintable(file.name), e.line, e.number);
-          continue;
-        }
-        result.byNumber.insert(e.number, e.german);
-        result.byNumber.insert(english, e.english);
-        result.entries.append(e);
+Table buildTable(const QList<Texts::CompiledFile>& files) {
+  Table result;
+  for (const Texts::CompiledFile& file : files) {
+    QString error;
+    // A broken line loses only its own number; the tests catch it before it ships.
+    const QList<Texts::Entry> entries = Texts::parseTable(file.bytes, &error);
+    if (!error.isEmpty()) qWarning("%s: %s", qPrintable(file.name), qPrintable(error));
+    for (const Texts::Entry& e : entries) {
+      const int english = e.number + Texts::kEnglishOffset;
+      if (result.byNumber.contains(e.number) || result.byNumber.contains(english)) {
+        qWarning("%s: line %d: text %d is taken by another table", qPrintable(file.name), e.line, e.number);
+        continue;
       }
+      result.byNumber.insert(e.number, e.german);
+      result.byNumber.insert(english, e.english);
+      result.entries.append(e);
     }
-    return result;
-  }();
-  return t;
+  }
+  return result;
+}
+
+// Set once by useTables(); the compiled table otherwise.
+std::atomic<const Table*> gInstalled{nullptr};
+
+const Table& table() {
+  if (const Table* installed = gInstalled.load()) return *installed;
+  static const Table compiled = buildTable(Texts::compiledFiles());
+  return compiled;
 }
 
 bool parseNumber(QByteArrayView field, int* number) {
@@ -206,5 +213,13 @@ QList<CompiledFile> compiledFiles() {
 }
 
 const QList<Entry>& entries() { return table().entries; }
+
+void useTables(const QList<CompiledFile>& files) {
+  // entries() hands out a reference into the table, so it stays until the process ends.
+  static std::unique_ptr<const Table> installed;
+  auto next = std::make_unique<const Table>(buildTable(files));
+  gInstalled = next.get();
+  installed = std::move(next);
+}
 
 }  // namespace Texts

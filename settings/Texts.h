@@ -51,4 +51,9 @@ struct CompiledFile {
 QList<CompiledFile> compiledFiles();
 const QList<Entry>& entries();
 
+// A program with a table of its own (the alerter) puts it in place of the compiled one:
+// from then on text() and entries() read these files, with the same rules. Call it once
+// at start, before the first lookup and before any other thread looks texts up.
+void useTables(const QList<CompiledFile>& files);
+
 }  // namespace Texts
