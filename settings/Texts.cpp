@@ -9,12 +9,7 @@
 
 // The bytes of resources/texts*.txt, generated into the build tree by CMake.
 namespace TextsData {
-struct File {
-  const char* name;
-  const char* bytes;
-  std::size_t size;
-};
-extern const File kFiles[];
+extern const Texts::RawTable kFiles[];
 extern const std::size_t kFileCount;
 }  // namespace TextsData
 
@@ -203,14 +198,14 @@ QList<Entry> parseTable(const QByteArray& data, QString* error) {
   return entries;
 }
 
-QList<CompiledFile> compiledFiles() {
+QList<CompiledFile> filesOf(const RawTable* tables, std::size_t count) {
   QList<CompiledFile> files;
-  for (std::size_t i = 0; i < TextsData::kFileCount; ++i) {
-    const TextsData::File& f = TextsData::kFiles[i];
-    files.append({QString::fromUtf8(f.name), QByteArray::fromRawData(f.bytes, qsizetype(f.size))});
-  }
+  for (std::size_t i = 0; i < count; ++i)
+    files.append({QString::fromUtf8(tables[i].name), QByteArray::fromRawData(tables[i].bytes, qsizetype(tables[i].size))});
   return files;
 }
+
+QList<CompiledFile> compiledFiles() { return filesOf(TextsData::kFiles, TextsData::kFileCount); }
 
 const QList<Entry>& entries() { return table().entries; }
 

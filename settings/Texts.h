@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -49,6 +50,13 @@ struct CompiledFile {
   QByteArray bytes;  // its content
 };
 QList<CompiledFile> compiledFiles();
+// One table as the build compiles it in (see vorlog_text_tables in settings/CMakeLists.txt).
+struct RawTable {
+  const char* name;
+  const char* bytes;
+  std::size_t size;
+};
+QList<CompiledFile> filesOf(const RawTable* tables, std::size_t count);
 const QList<Entry>& entries();
 
 // A program with a table of its own (the alerter) puts it in place of the compiled one:
