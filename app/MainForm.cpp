@@ -855,6 +855,8 @@ void TFormMain::FormShow() {
   useStartupRecordFile();
   showRecordFile();
   refreshFileLine();
+  // The keys scroll the file from the start, without a click into the grid first.
+  DrawGrid1->setFocus(Qt::OtherFocusReason);
   if (progress_) progress_->close();
   if (beginRecording_) btnRecordClick();
   startupDone_ = true;
