@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "BenchTempDir.h"
+#include "../tests/support/EventViewRig.h"
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
 #include "capture/CaptureEngine.h"
@@ -39,14 +40,6 @@
 #include "view/ui/EventView.h"
 
 namespace {
-
-class QuietMessages : public MessageSink {
- public:
-  void reportError(int title, int message, const QString&, const char*, int) override {
-    std::fprintf(stderr, "bench_view: message %d/%d\n", title, message);
-  }
-  int showMessage(int, int, MessageKind, ButtonSet) override { return ResultOk; }
-};
 
 long long residentKb() {
   QFile status(QStringLiteral("/proc/self/status"));
@@ -93,28 +86,11 @@ bool writeRecordFile(const std::string& path, int64_t count) {
 }
 
 // One event view over a record file, in a grid of the given size.
-struct ViewRig {
-  QuietMessages messages;
-  ManualClock clock;
-  std::unique_ptr<LiveViewBuffer> buffer = std::make_unique<LiveViewBuffer>();
-  CaptureEngine engine{clock, *buffer};
-  RecordFile file{messages};
-  ViewLock lock;
-  ViewState state;
-  QWidget window;
-  EventGrid* grid = new EventGrid(&window);
-  QScrollBar* bar = new QScrollBar(Qt::Vertical, &window);
-  std::unique_ptr<EventView> view;
-
-  ViewRig(const std::string& path, QSize size, ViewMode mode) {
-    grid->resize(size);
-    view = std::make_unique<EventView>(EventView::Parts{state, *buffer, file, lock, engine, grid, bar, &window});
+struct ViewRig : EventViewRig {
+  ViewRig(const std::string& path, QSize size, ViewMode mode) : EventViewRig(size) {
     view->setRecordingQuery([] { return false; });
     state.codes.setViewMode(mode);
-    file.setName(QString::fromStdString(path));
-    file.OpenRecordFile(RecordFile::Handle::View);
-    view->ApplyViewLayout();
-    view->ScrollBar1Change();
+    if (!openView(QString::fromStdString(path))) std::fprintf(stderr, "bench_view: cannot open %s\n", path.c_str());
   }
 };
 

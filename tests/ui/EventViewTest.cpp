@@ -13,7 +13,7 @@
 #include "capture/LiveViewBuffer.h"
 #include "capture/ViewLock.h"
 #include "recording/RecordFile.h"
-#include "support/RecordingMessages.h"
+#include "support/EventViewRig.h"
 #include "ui/BoxAnswer.h"
 #include "view/ui/CellPainter.h"
 #include "view/ui/EventGrid.h"
@@ -41,26 +41,14 @@ void writeFile(const QString& path, uint32_t count, const std::function<void(Eve
   }
 }
 
-struct EventViewTest : ::testing::Test {
+// A grid of 20 fully visible rows (with lines: 17 pixels each, the header included).
+struct EventViewTest : ::testing::Test, EventViewRig {
   QTemporaryDir dir;
-  RecordingMessages messages;
-  ManualClock clock;
-  std::unique_ptr<LiveViewBuffer> buffer = std::make_unique<LiveViewBuffer>();
-  CaptureEngine engine{clock, *buffer};
-  RecordFile file{messages};
-  ViewLock lock;
-  ViewState state;
-  QWidget window;
-  EventGrid* grid = new EventGrid(&window);
-  QScrollBar* bar = new QScrollBar(Qt::Vertical, &window);
-  std::unique_ptr<EventView> view;
   bool recording = false;
   bool hold = false;
 
-  // A grid of 20 fully visible rows (with lines: 17 pixels each, the header included).
+  EventViewTest() : EventViewRig(QSize(1000, 17 * 21 + 5)) {}
   void SetUp() override {
-    grid->resize(1000, 17 * 21 + 5);
-    view = std::make_unique<EventView>(EventView::Parts{state, *buffer, file, lock, engine, grid, bar, &window});
     view->setRecordingQuery([this] { return recording; });
     view->setHoldQuery([this] { return hold; });
     view->ApplyViewLayout();
@@ -68,10 +56,7 @@ struct EventViewTest : ::testing::Test {
   void open(uint32_t count, const std::function<void(EventRecord&)>& shape = {}) {
     const QString path = dir.filePath("v.vrd");
     writeFile(path, count, shape);
-    file.setName(path);
-    ASSERT_GE(file.OpenRecordFile(RecordFile::Handle::View), 0);
-    view->ApplyViewLayout();
-    view->ScrollBar1Change();
+    ASSERT_TRUE(openView(path));
   }
   void key(int k) { view->DrawGrid1KeyDown(k, Qt::NoModifier); }
   QImage paint() {
