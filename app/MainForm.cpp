@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include <QCoreApplication>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -1097,6 +1099,17 @@ void TFormMain::closeWithoutQuestions() {
   if (session_->recorder.recordDown() || session_->recorder.paused()) btnStopClick();
   closingWithoutQuestions_ = true;
   close();
+}
+
+void TFormMain::endOnSignal() {
+  // A shutdown or a closed session asks nobody: the recording gets its stop mark and
+  // the configuration is kept, as after a confirmed close.
+  if (session_->recorder.recordDown() || session_->recorder.paused()) btnStopClick();
+  session_->file.CloseRecordFile(RecordFile::Handle::View);
+  SaveConfiguration();
+  closingWithoutQuestions_ = true;
+  close();
+  QCoreApplication::exit(0);  // also leaves a message box that may be waiting
 }
 
 bool TFormMain::SaveConfiguration() {

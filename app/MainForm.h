@@ -98,6 +98,8 @@ class TFormMain : public QMainWindow {
   void AppExitExecute();
   // Ends the program without questions (after a screenshot): a recording is stopped first.
   void closeWithoutQuestions();
+  // SIGTERM, SIGINT, SIGHUP: ends a recording with its stop mark, saves the configuration, quits.
+  void endOnSignal();
 
   // Recorder commands: the buttons and their actions.
   void btnRecordClick();

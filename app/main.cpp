@@ -12,6 +12,7 @@
 #include "app/MessageForm.h"
 #include "app/StartupArgs.h"
 #include "recording/CaptureSession.h"
+#include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(Texts::text(TextNo::AppTitle));
   if (opts.record) main.setBeginRecordingAtStart(true);
   main.show();
+  StopSignals stopSignals;
+  QObject::connect(&stopSignals, &StopSignals::received, &main, &TFormMain::endOnSignal);
 
   if (opts.gotoEvent >= 0) {
     QObject::connect(&main, &TFormMain::startupFinished, &main, [&] { main.showEventAtTop(opts.gotoEvent); });

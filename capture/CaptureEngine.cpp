@@ -43,19 +43,18 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
     firstReading_ = lastReading_ = current ? current : 1;
   } else if (firstReading_ == 0) {
     firstReading_ = lastReading_ = current;
+    burstStart_ = current;
+    lastD1_ = lastD2_ = 0;
     lastDelta_ = 0;
     stamp = clock_.now();
     timeBase_ = stamp;
   } else {
-    // Modular difference read as signed: a counter that wraps still gives the small
-    // positive step, and a reading behind the last stamp (a burst laid out ahead of
-    // the counter) counts as too close instead of as a wrap, so time never runs back.
-    const int64_t delta = int64_t(current - lastReading_);
-    lastDelta_ = delta;
-    if (burstIndex >= 2 || delta < int64_t(minSpacing_)) current = lastReading_ + minSpacing_;
+    current = placeOnTimeLine(current, burstIndex);
     const uint64_t elapsed = current - firstReading_;
     stamp = timeBase_ + (double(elapsed) / double(frequency_)) / 86400.0;
   }
+  if (pending_.d1Flag) lastD1_ = current;
+  if (pending_.d2Flag) lastD2_ = current;
   lastReading_ = current;
   lastWritten_ = stamp;
   r.timeStamp = stamp;
@@ -85,6 +84,28 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
   previous_ = r;
   ++written_;
   return 0;
+}
+
+// Each line delivers at most one character per character time, but the two lines are
+// independent: a byte is kept one spacing after the previous byte of its own line.
+// Characters drained in one burst are laid out from the reading of the burst's first
+// record, and no stamp runs further ahead of the clock than that layout, so the
+// stamps of a busy full-duplex link never drift ahead. Stamps never decrease.
+// Readings are compared as signed modular differences, so a counter that wraps
+// still gives the small positive step.
+uint64_t CaptureEngine::placeOnTimeLine(uint64_t now, uint16_t burstIndex) {
+  auto later = [](uint64_t a, uint64_t b) { return int64_t(a - b) > 0 ? a : b; };
+  lastDelta_ = int64_t(now - lastReading_);
+  if (burstIndex == 0) burstStart_ = now;
+  // From the third character of a burst on, the layout alone decides.
+  uint64_t t = burstIndex >= 2 ? burstStart_ : now;
+  if (pending_.d1Flag && lastD1_) t = later(t, lastD1_ + minSpacing_);
+  if (pending_.d2Flag && lastD2_) t = later(t, lastD2_ + minSpacing_);
+  if (pending_.d1Flag || pending_.d2Flag) {
+    const uint64_t limit = later(now, burstStart_ + (uint64_t(burstIndex) + 1) * minSpacing_);
+    if (int64_t(t - limit) > 0) t = limit;
+  }
+  return later(t, lastReading_);
 }
 
 void CaptureEngine::updateLineActivity(const EventRecord& r) {
@@ -126,7 +147,7 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
 
 void CaptureEngine::computeStatistics(EventRecord& r) {
   const int64_t seconds = int64_t((r.timeStamp - loadStart_) * 86400.0);
-  const int64_t n = std::max(counters_[CntD1], counters_[CntD2]);
+  const int64_t n = std::max(counters_[CntD1] - loadBase_[0], counters_[CntD2] - loadBase_[1]);
   int64_t load;
   if (seconds >= 1)
     load = charsPerSecond_ > 0 ? n * 100 / (seconds * int64_t(charsPerSecond_)) : 0;
@@ -161,6 +182,7 @@ int CaptureEngine::writeSystemMark(uint8_t markCode, bool reset) {
 
 void CaptureEngine::ResetRecordingStatistics() {
   std::fill(std::begin(counters_), std::end(counters_), 0);
+  loadBase_[0] = loadBase_[1] = 0;
   timeBase_ = lastWritten_ = loadStart_ = clock_.now();
   InitLineActivity();
   firstReading_ = lastReading_ = 0;
@@ -170,8 +192,9 @@ void CaptureEngine::RestoreCountersFromRecord(const EventRecord& record, Restore
   std::memcpy(counters_, record.counters, sizeof counters_);
   if (which == RestoreFrom::FirstRecord) {
     timeBase_ = record.timeStamp;
-    firstReading_ = lastReading_ = clock_.ticks();
-    if (firstReading_ == 0) firstReading_ = lastReading_ = 1;
+    firstReading_ = lastReading_ = burstStart_ = clock_.ticks();
+    if (firstReading_ == 0) firstReading_ = lastReading_ = burstStart_ = 1;
+    lastD1_ = lastD2_ = 0;
   } else {
     lastWritten_ = record.timeStamp;
   }
@@ -197,6 +220,12 @@ void CaptureEngine::UpdateCharacterTime(const LineSettings& comA) {
   if (comA.baud <= 0) return;
   charsPerSecond_ = comA.baud / bits;
   minSpacing_ = uint64_t(bits) * frequency_ / uint64_t(comA.baud) + 1;
+}
+
+void CaptureEngine::startLoadAveraging() {
+  loadStart_ = clock_.now();
+  loadBase_[0] = counters_[CntD1];
+  loadBase_[1] = counters_[CntD2];
 }
 
 void CaptureEngine::reanchorOnLastRecord() {

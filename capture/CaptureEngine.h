@@ -60,6 +60,8 @@ class CaptureEngine {
   // Stamps from here on count from the last record written (after a new file's user start mark).
   void reanchorOnLastRecord();
   void setTimeBaseNow() { timeBase_ = clock_.now(); }
+  // The line load averages from now on, over the bytes counted from now on (an appended run).
+  void startLoadAveraging();
   void setPreviousRecord(const EventRecord& record) { previous_ = record; }
 
   const EventRecord& previousRecord() const { return previous_; }
@@ -77,6 +79,7 @@ class CaptureEngine {
   uint64_t failedCount() const { return failed_; }
 
  private:
+  uint64_t placeOnTimeLine(uint64_t now, uint16_t burstIndex);
   void updateLineActivity(const EventRecord& r);
   void computeStatistics(EventRecord& r);
 
@@ -88,6 +91,9 @@ class CaptureEngine {
   uint64_t frequency_;
   uint64_t firstReading_ = 0;
   uint64_t lastReading_ = 0;
+  uint64_t burstStart_ = 0;       // reading of the current burst's first record
+  uint64_t lastD1_ = 0, lastD2_ = 0;  // readings of the last byte of each line, 0 = none yet
+  int64_t loadBase_[2] = {0, 0};  // D1 and D2 counts where the load averaging began
   int64_t lastDelta_ = 0;
   uint64_t minSpacing_ = 1;
   double timeBase_ = 0;

@@ -25,9 +25,15 @@ PortEventHandler::PortEventHandler(CaptureEngine& engine, SerialPort& comA, Seri
   connect(&comB, &SerialPort::lineError, this, &PortEventHandler::ComBLineError);
 }
 
-bool PortEventHandler::IsRecordingActive() const { return gate_.IsRecordingActive(); }
+bool PortEventHandler::IsRecordingActive() const { return gate_.IsRecordingActive() && !recordLimitReached(); }
 
-int PortEventHandler::RecordComEvent(uint16_t burstIndex) { return engine_.WriteEventRecord(burstIndex, false); }
+int PortEventHandler::RecordComEvent(uint16_t burstIndex) {
+  if (limit_) {
+    if (remaining_ <= 0) return 0;  // the recording has all it asked for
+    --remaining_;
+  }
+  return engine_.WriteEventRecord(burstIndex, false);
+}
 
 void PortEventHandler::ResetComEvent() { engine_.pending().clearAll(); }
 

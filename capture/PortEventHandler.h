@@ -39,6 +39,10 @@ class PortEventHandler : public QObject {
   // Removes the base status triggers from the ports and forgets their handles.
   void clearStatusTriggers();
 
+  // At most n more records from the ports (0: no limit); then the gate stays shut.
+  void setRecordLimit(int64_t n) { limit_ = n > 0, remaining_ = n; }
+  bool recordLimitReached() const { return limit_ && remaining_ <= 0; }
+
   // Line errors seen since the program started, per side, whatever the gate said.
   uint64_t lineErrorCount(bool d1Side) const { return d1Side ? errorsD1_ : errorsD2_; }
 
@@ -59,4 +63,6 @@ class PortEventHandler : public QObject {
   // Base status triggers: line status and modem status of each port; 0 = not created.
   int lineHandleA_ = 0, modemHandleA_ = 0, lineHandleB_ = 0, modemHandleB_ = 0;
   uint64_t errorsD1_ = 0, errorsD2_ = 0;
+  bool limit_ = false;
+  int64_t remaining_ = 0;
 };

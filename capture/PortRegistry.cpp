@@ -1,6 +1,7 @@
 #include "capture/PortRegistry.h"
 
 #include <SimpleIni.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +29,21 @@ QList<PortInfo> systemDevices() {
     list.push_back({0, info.systemLocation(), desc});
   }
   return list;
+}
+
+// What a path names: a device by its device number, anything else by its inode.
+struct Identity {
+  bool valid = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool operator==(const Identity& o) const { return valid && o.valid && dev == o.dev && ino == o.ino; }
+};
+
+Identity identityOf(const QString& path) {
+  struct stat st {};
+  if (::stat(path.toLocal8Bit().constData(), &st) != 0) return {};
+  if (S_ISCHR(st.st_mode)) return {true, st.st_rdev, 0};
+  return {true, st.st_dev, st.st_ino};
 }
 
 QString canonical(const QString& path) {
@@ -77,13 +93,18 @@ bool PortRegistry::scan(QString* error) {
     const int n = k.mid(3).toInt(&ok);
     const QString path = QString::fromUtf8(ini.GetValue(kSection, key.pItem, "")).trimmed();
     if (!ok || n < 1 || n > kMaxCom || path.isEmpty() || pathFor(n).size() || isConsole(path)) continue;
-    if (std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return p.path == path; })) continue;
+    const Identity id = identityOf(path);
+    if (std::any_of(ports_.begin(), ports_.end(),
+                    [&](const PortInfo& p) { return p.path == path || identityOf(p.path) == id; }))
+      continue;  // a second name of a device already numbered
     ports_.push_back({n, path, QString()});
   }
   bool added = false;
   for (const PortInfo& found : enumerator_()) {
     if (isConsole(found.path)) continue;
-    auto it = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return p.path == found.path; });
+    const Identity id = identityOf(found.path);
+    auto it = std::find_if(ports_.begin(), ports_.end(),
+                           [&](const PortInfo& p) { return p.path == found.path || identityOf(p.path) == id; });
     if (it != ports_.end()) {
       it->description = found.description;
       continue;
@@ -116,20 +137,37 @@ int PortRegistry::numberFor(const QString& path, QString* error) {
     if (error) *error = Texts::text(TextNo::NotOffered).arg(path);
     return 0;
   }
-  // Only devices that are there get a number to keep.
-  if (!QFileInfo::exists(path)) {
+  // Only devices that are there get a number.
+  const Identity id = identityOf(path);
+  if (!id.valid) {
     if (error) *error = Texts::text(TextNo::NoSuchDevice).arg(path);
     return 0;
   }
+  for (const PortInfo& p : ports_)
+    if (identityOf(p.path) == id) return p.comNumber;
   const int n = firstFreeNumber();
   if (n == 0) {
     if (error) *error = Texts::text(TextNo::AllNumbersTaken).arg(kMaxCom);
     return 0;
   }
-  ports_.push_back({n, path, QString()});
+  // Kept only once it opened as a serial port: a mistyped path never becomes a COM number.
+  ports_.push_back({n, path, QString(), true});
   std::sort(ports_.begin(), ports_.end(), [](const PortInfo& a, const PortInfo& b) { return a.comNumber < b.comNumber; });
-  save(nullptr);  // the number still serves this run when it cannot be kept
   return n;
+}
+
+void PortRegistry::keep(int comNumber) {
+  for (PortInfo& p : ports_) {
+    if (p.comNumber != comNumber || !p.provisional) continue;
+    p.provisional = false;
+    save(nullptr);  // the number still serves this run when it cannot be kept
+  }
+}
+
+bool PortRegistry::sameDevice(int comA, int comB) const {
+  const QString a = pathFor(comA), b = pathFor(comB);
+  if (link_ || a.isEmpty() || b.isEmpty()) return false;
+  return identityOf(a) == identityOf(b);
 }
 
 bool PortRegistry::save(QString* error) const {
@@ -140,7 +178,8 @@ bool PortRegistry::save(QString* error) const {
   ini.Delete(kSection, nullptr);
   ini.SetSpaces(false);  // the same "Key=Value" layout as the rest of the configuration
   for (const PortInfo& p : ports_)
-    ini.SetValue(kSection, QStringLiteral("COM%1").arg(p.comNumber).toUtf8().constData(), p.path.toUtf8().constData());
+    if (!p.provisional)
+      ini.SetValue(kSection, QStringLiteral("COM%1").arg(p.comNumber).toUtf8().constData(), p.path.toUtf8().constData());
   if (ini.SaveFile(file.constData(), false) < 0) {
     if (error) *error = Texts::text(TextNo::CannotWrite).arg(iniPath_);
     return false;

@@ -13,6 +13,7 @@ struct PortInfo {
   int comNumber = 0;
   QString path;
   QString description;
+  bool provisional = false;  // numbered for this run only, until it opened as a serial port
 };
 
 // Gives every serial device a COM number that stays the same across runs, kept in
@@ -37,8 +38,13 @@ class PortRegistry {
   QList<PortInfo> ports() const { return ports_; }
 
   QString pathFor(int comNumber) const;
-  // The COM number of a device path, numbering (and saving) it when it is new; 0 when refused.
+  // The COM number of a device path, whatever name the device goes by: a new device
+  // gets a number for this run, kept only once keep() says it opened; 0 when refused.
   int numberFor(const QString& path, QString* error = nullptr);
+  // The port opened as a serial port: its number is kept across runs from now on.
+  void keep(int comNumber);
+  // Both numbers name one device (under two paths); false when either cannot be looked at.
+  bool sameDevice(int comA, int comB) const;
 
   bool IsPortAvailable(int comNumber, QString* why = nullptr) const;
   std::unique_ptr<PortDevice> createDevice(int comNumber) const;

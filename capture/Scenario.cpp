@@ -622,6 +622,16 @@ bool parseScenario(const QByteArray& text, const QString& sourceName, Scenario* 
   return parser.run();
 }
 
+bool scenarioSendsSomething(const Scenario& scenario) {
+  uint8_t emits = 0;
+  for (uint32_t j = 0; j < scenario.ops.size();) {
+    const ScenarioOp& op = scenario.ops[j];
+    emits |= op.emits;
+    j = op.kind == ScenarioOp::Kind::Repeat ? op.bodyEnd : j + 1;
+  }
+  return emits != 0;
+}
+
 Scenario stressScenario(int32_t baud, double seconds, uint32_t seed) {
   Scenario s;
   s.sourceName = QStringLiteral("stress");

@@ -65,6 +65,10 @@ constexpr int32_t MaxBaud = 100000000;
 // is linear in the size of the text.
 bool parseScenario(const QByteArray& text, const QString& sourceName, Scenario* out, QString* error);
 
+// Whether playing it puts anything on the link (data, a line change, an error); a
+// scenario that does not would record an idle link for ever.
+bool scenarioSendsSomething(const Scenario& scenario);
+
 // The built-in scenario: a terminal dialling out through a modem, looping forever.
 QByteArray defaultScenarioText();
 

@@ -1,5 +1,6 @@
 #include "capture/SimulatedLink.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <optional>
 
@@ -9,12 +10,17 @@
 namespace TextNo {
 constexpr int ScenarioTooLarge = 9580;  // the parser's text: the same limit
 constexpr int CannotOpen = 9640, LinkGone = 9641, EndAlreadyOpen = 9642, EndTaken = 9643;
-constexpr int BadBaud = 9644, BadDataBits = 9645, BadStopBits = 9646;
+constexpr int BadBaud = 9644, BadDataBits = 9645, BadStopBits = 9646, SendsNothing = 9616;
 }  // namespace TextNo
 
 namespace {
 
 constexpr size_t kBatchBytes = 4096;
+// In real time, as a UART's receive buffer would: bytes the capture has not taken
+// this long after they arrived are lost as an overrun, and one pump hands over at
+// most this much work before the event loop (signals, time limits) gets its turn.
+constexpr uint64_t kOverrunAfterMs = 100;
+constexpr qint64 kPumpBudgetMs = 20;
 
 uint64_t splitmix(uint64_t& state) {
   uint64_t z = (state += 0x9E3779B97F4A7C15ull);
@@ -51,6 +57,7 @@ class Walker {
     inRun_ = false;
     hasPending_ = false;
     done_ = completed_ = false;
+    produced_ = 0;
     rng_ = seedState(1, side);
     rngLeft_ = 0;
   }
@@ -60,6 +67,7 @@ class Walker {
     if (hasPending_) return &pending_;
     if (done_ || !fill()) return nullptr;
     hasPending_ = true;
+    ++produced_;
     return &pending_;
   }
   void pop() {
@@ -75,6 +83,7 @@ class Walker {
     uint32_t op;
     uint64_t remaining;
     bool endless;
+    uint64_t producedBefore;  // events of this side when the current pass began
   };
 
   uint8_t randomByte() {
@@ -130,6 +139,18 @@ class Walker {
       }
       if (!stack_.empty() && pc_ == ops[stack_.back().op].bodyEnd) {
         Frame& f = stack_.back();
+        // A pass that gave this side nothing (a stress step shorter than a character)
+        // gives it nothing next time either: passes are alike.
+        if (produced_ == f.producedBefore) {
+          if (f.endless) {
+            done_ = true;
+            return false;
+          }
+          if (--f.remaining > 0) maps_->body(f.op).power(f.remaining).apply(cursor_);
+          stack_.pop_back();
+          continue;
+        }
+        f.producedBefore = produced_;
         if (f.endless || --f.remaining > 0) pc_ = f.op + 1;
         else stack_.pop_back();
         continue;
@@ -201,7 +222,7 @@ class Walker {
             maps_->body(pc_).power(op.count).apply(cursor_);
             pc_ = op.bodyEnd;
           } else {
-            stack_.push_back({pc_, op.count, op.endless});
+            stack_.push_back({pc_, op.count, op.endless, produced_});
             ++pc_;
           }
           break;
@@ -227,6 +248,7 @@ class Walker {
   SimEvent pending_;
   bool hasPending_ = false;
   bool done_ = false, completed_ = false;
+  uint64_t produced_ = 0;
   uint64_t rng_ = 0, rngWord_ = 0;
   int rngLeft_ = 0;
 };
@@ -314,15 +336,20 @@ bool SimulatedLink::loadScenarioFile(const QString& path, QString* error) {
     return false;
   }
   const QByteArray text = file.read(ScenarioLimit::MaxTextBytes + 1);
-  Scenario scenario;
-  if (!parseScenario(text, path, &scenario, error)) return false;
-  install(std::move(scenario));
-  return true;
+  return installParsed(text, path, error);
 }
 
 bool SimulatedLink::loadScenarioText(const QString& text, const QString& sourceName, QString* error) {
+  return installParsed(text.toUtf8(), sourceName, error);
+}
+
+bool SimulatedLink::installParsed(const QByteArray& text, const QString& sourceName, QString* error) {
   Scenario scenario;
-  if (!parseScenario(text.toUtf8(), sourceName, &scenario, error)) return false;
+  if (!parseScenario(text, sourceName, &scenario, error)) return false;
+  if (!scenarioSendsSomething(scenario)) {
+    if (error) *error = QStringLiteral("%1:1: ").arg(sourceName) + Texts::text(TextNo::SendsNothing);
+    return false;
+  }
   install(std::move(scenario));
   return true;
 }
@@ -475,6 +502,13 @@ void SimulatedLink::pumpInternal(int dropEnd, uint64_t now) {
 
   // Events before this are due: start + floor(time) <= now.
   const SimTime limit = SimTime(now - start_ + 1) << 32;
+  SimTime lostBefore = 0;
+  const uint64_t overrunTicks = run.timing.frequency / 1000 * kOverrunAfterMs;
+  if (realTime_ && now - start_ > overrunTicks) lostBefore = SimTime(now - start_ - overrunTicks) << 32;
+  bool overrunShown[2] = {false, false};
+  QElapsedTimer spent;
+  spent.start();
+  size_t sinceCheck = 0;
   bool ok = generation == generation_;
   while (ok) {
     const SimEvent* e0 = run.walkers[0].peek();
@@ -491,6 +525,15 @@ void SimulatedLink::pumpInternal(int dropEnd, uint64_t now) {
     switch (ev.kind) {
       case SimEvent::Byte:
         ++e.sent;
+        if (ev.time < lostBefore) {
+          // Too late to be taken: lost, and the end says so once per pump, in its place.
+          if (deliver && !overrunShown[index]) {
+            overrunShown[index] = true;
+            ok = flushBuffers(generation);
+            if (ok && e.sink) e.sink->deviceLineError(LineErrorBit::Overrun, false, 0);
+          }
+          break;
+        }
         if (deliver) {
           if (firstBuffered_ < 0) firstBuffered_ = index;
           e.buffer.push_back(ev.byte);
@@ -518,6 +561,11 @@ void SimulatedLink::pumpInternal(int dropEnd, uint64_t now) {
       }
     }
     ok = ok && generation == generation_;
+    // The rest waits for the next pump, a millisecond away.
+    if (realTime_ && ++sinceCheck >= kBatchBytes) {
+      sinceCheck = 0;
+      if (spent.elapsed() >= kPumpBudgetMs) break;
+    }
   }
   if (ok) ok = flushBuffers(generation);
   if (ok && run.walkers[0].completed() && run.walkers[1].completed() && run.walkers[0].endTime() < limit)

@@ -84,6 +84,7 @@ class SimulatedLink : public QObject {
   };
 
   void install(Scenario&& scenario);
+  bool installParsed(const QByteArray& text, const QString& sourceName, QString* error);
   bool openEnd(End end, const void* owner, const LineSettings& settings, PortSink& sink, QString* error);
   void closeEnd(End end, const void* owner);
   // Delivers what is due up to the clock reading now; dropEnd (0 = A, 1 = B, -1 none)

@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/CaptureSession.h"
+#include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 
@@ -26,13 +27,6 @@ constexpr int OpenError = 3001;
 }  // namespace TextNo
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void onStopSignal(int) {
-  const char c = 1;
-  [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
-}
 
 // The window side of the recorder, on a terminal: only the status texts matter.
 class CliUi : public RecorderUi {};
@@ -112,7 +106,8 @@ int runRecord(const QStringList& in) {
   int comA = link ? 1 : 0, comB = link ? 2 : 0;
   if (a.has("port-a") && !(comA = resolvePort(a.value("port-a"), s.registry, &error))) return usage(error);
   if (a.has("port-b") && !(comB = resolvePort(a.value("port-b"), s.registry, &error))) return usage(error);
-  if (comA && comA == comB) return usage(Texts::text(TextNo::SamePort));
+  // One device under two names (a link, /dev/serial/by-id/...) is one port too.
+  if (comA && comB && (comA == comB || s.registry.sameDevice(comA, comB))) return usage(Texts::text(TextNo::SamePort));
 
   s.ports.BuildPortLists(s.registry, PortValueLists::defaults());
   for (auto [com, isA] : {std::pair{comA, true}, std::pair{comB, false}}) {
@@ -151,10 +146,9 @@ int runRecord(const QStringList& in) {
   }
   if (a.has("replace")) s.recorder.btnRECreplaceClick();
 
-  if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-  QSocketNotifier stopNotifier(gSignalPipe[0], QSocketNotifier::Read);
-  std::signal(SIGINT, onStopSignal);
-  std::signal(SIGTERM, onStopSignal);
+  // A closed terminal or ssh session ends the recording as cleanly as Ctrl-C does.
+  StopSignals stopSignals;
+  if (!stopSignals.installed()) return 1;
 
   int exitCode = 0;
   bool finishing = false;
@@ -165,7 +159,7 @@ int runRecord(const QStringList& in) {
     if (s.recorder.recordDown() || s.recorder.paused()) s.recorder.btnStopClick();
     QCoreApplication::exit(code);
   };
-  QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] { finish(0); });
+  QObject::connect(&stopSignals, &StopSignals::received, [&] { finish(0); });
   for (SerialPort* port : {&s.comA, &s.comB}) {
     QObject::connect(port, &SerialPort::portLost, [&, port](const QString& reason) {
       VORLOG_REPORT(messages, TextNo::SerialError, TextNo::PortLost, portExtraText(*port, reason));
@@ -174,8 +168,13 @@ int runRecord(const QStringList& in) {
   }
 
   const uint64_t writtenBefore = s.engine.writtenCount();
+  // The limit counts the records after the start marks; the stop mark follows them.
+  if (limits.events) s.handler.setRecordLimit(limits.events);
   s.recorder.btnRecordClick();
   if (!s.recorder.running()) return 1;
+  // Both opened as serial ports: a device named by its path keeps its number from now on.
+  s.registry.keep(s.comA.comNumber());
+  s.registry.keep(s.comB.comNumber());
   const uint64_t firstEvent = s.engine.writtenCount();
   const int64_t d1Start = s.engine.counter(CntD1), d2Start = s.engine.counter(CntD2);
   QElapsedTimer elapsed;
@@ -184,7 +183,7 @@ int runRecord(const QStringList& in) {
   auto eventsThisRun = [&] { return qint64(s.engine.writtenCount() - firstEvent) + 1; };
   auto check = [&] {
     if (s.file.writeFailed()) finish(1);
-    else if (limits.events && eventsThisRun() >= limits.events) finish(0);
+    else if (s.handler.recordLimitReached()) finish(0);
   };
   for (SerialPort* port : {&s.comA, &s.comB}) {
     QObject::connect(port, &SerialPort::triggerAvail, check);
@@ -223,8 +222,6 @@ int runRecord(const QStringList& in) {
 
   QCoreApplication::exec();
   if (showProgress) printErr(progressLine() + QStringLiteral("\n"));
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
 
   const uint64_t written = s.engine.writtenCount() - writtenBefore;
   printOut((Texts::text(TextNo::Summary) + QStringLiteral("%9\n"))

@@ -1,6 +1,7 @@
 #include "recording/RecordFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,15 @@
 
 namespace TextNo {
 constexpr int FileOperation = 3000, WriteError = 3004, NotRegular = 9415;
+}
+
+bool isContinuableRecording(const EventRecord& first, const EventRecord& last, int64_t lastIndex) {
+  if (first.eventNumber != 0 || first.markType != Mark::SystemType || first.markCode != Mark::Plain) return false;
+  if (lastIndex < 0 || int64_t(last.eventNumber) != lastIndex) return false;
+  for (const EventRecord* r : {&first, &last})
+    for (int64_t c : r->counters)
+      if (c < 0) return false;
+  return true;
 }
 
 RecordFile::RecordFile(MessageSink& messages) : messages_(messages) { readBuffer_ = zeroRecord(); }
@@ -72,6 +82,54 @@ int RecordFile::OpenRecordFile(Handle which) {
     ShowRecordFileLine(QString());
   }
   return f;
+}
+
+int RecordFile::acquireRecording() {
+  CloseRecordFile(Handle::Recording);
+  lockedByOther_ = createdByAcquire_ = false;
+  if (refuseNonRegular()) return -1;
+  const QByteArray path = name_.toLocal8Bit();
+  int f = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (f >= 0) createdByAcquire_ = true;
+  else if (errno == EEXIST) f = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+  if (f < 0) {
+    noteError(errno);
+    return -1;
+  }
+  // The lock belongs to this open file description: it ends with the handle, also when
+  // the process dies, so a crashed recorder never blocks the file.
+  if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(f);
+    lockedByOther_ = err == EWOULDBLOCK;
+    if (lockedByOther_) lastError_.clear();  // the message says it all
+    else noteError(err);
+    return -1;
+  }
+  recordingFd_ = f;
+  writePos_ = 0;
+  writeFailed_ = false;
+  return f;
+}
+
+bool RecordFile::truncateRecording() {
+  if (recordingFd_ < 0) return false;
+  if (::ftruncate(recordingFd_, 0) != 0) {
+    noteError(errno);
+    return false;
+  }
+  return seekRecording(0);
+}
+
+void RecordFile::releaseRecording() {
+  if (recordingFd_ < 0) return;
+  struct stat st {};
+  // Removed while still locked, so no other recorder can have started on it meanwhile.
+  if (createdByAcquire_ && ::fstat(recordingFd_, &st) == 0 && st.st_size == 0)
+    ::unlink(name_.toLocal8Bit().constData());
+  createdByAcquire_ = false;
+  ::close(recordingFd_);
+  recordingFd_ = -1;
 }
 
 int RecordFile::CreateRecordFile(Handle which) {

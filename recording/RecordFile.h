@@ -7,6 +7,11 @@
 
 class MessageSink;
 
+// Whether a recording can be continued: its first record is the file start mark
+// (number 0), its last whole record holds its own place as number, and no running
+// counter is negative. Anything else is no record file of ours and is never appended to.
+bool isContinuableRecording(const EventRecord& first, const EventRecord& last, int64_t lastIndex);
+
 // The record file: a plain sequence of 80-byte records, record n at offset 80 n.
 // A recording handle appends while a view handle reads the same file for the viewers.
 class RecordFile : public RecordSink {
@@ -23,6 +28,19 @@ class RecordFile : public RecordSink {
 
   // Returns the descriptor or -1.
   int OpenRecordFile(Handle which);
+  // The recording handle, opened (the file created when missing) and locked against
+  // every other recorder of this file before anything is changed; -1 on failure,
+  // with lockedByOther() telling a file held by another recording from other failures.
+  int acquireRecording();
+  bool lockedByOther() const { return lockedByOther_; }
+  // The file did not exist before acquireRecording made it.
+  bool createdByAcquire() const { return createdByAcquire_; }
+  // Empties the acquired file in place: the lock stays on it, so no other recorder
+  // can slip in between deleting and creating.
+  bool truncateRecording();
+  // Gives the file up after a start that failed before anything was written: a file
+  // made by acquireRecording and still empty is removed again.
+  void releaseRecording();
   int CreateRecordFile(Handle which);
   void CloseRecordFile(Handle which);
   bool isOpen(Handle which) const { return fd(which) >= 0; }
@@ -63,6 +81,8 @@ class RecordFile : public RecordSink {
   MessageSink& messages_;
   QString name_;
   int recordingFd_ = -1;
+  bool lockedByOther_ = false;
+  bool createdByAcquire_ = false;
   int viewFd_ = -1;
   int64_t writePos_ = 0;
   bool writeFailed_ = false;

@@ -13,7 +13,8 @@
 
 namespace TextNo {
 constexpr int SerialError = 2000, ComAInit = 2010, ComBInit = 2011;
-constexpr int FileOperation = 3000, OpenError = 3001, CreateError = 3002, DeleteError = 3003;
+constexpr int FileOperation = 3000, OpenError = 3001, CreateError = 3002, HeldByRecording = 3005;
+constexpr int NotRecordFile = 3006;
 constexpr int MonitorMode = 4273, ExamineMode = 4274, ReadingPending = 8167;
 }  // namespace TextNo
 
@@ -27,7 +28,7 @@ bool Recorder::fileFailure(int messageText) {
   QString extra = QStringLiteral("\n\n") + p_.file.name();
   if (!p_.file.lastError().isEmpty()) extra += QStringLiteral("\n") + p_.file.lastError();
   VORLOG_REPORT(p_.messages, TextNo::FileOperation, messageText, extra);
-  p_.file.CloseRecordFile(H::Recording);
+  p_.file.releaseRecording();
   setRecordOffControls();
   return false;
 }
@@ -48,9 +49,18 @@ void Recorder::btnRecordClick() {
   if (running_) return;
   recDown_ = true;
   p_.ui.setButtons(recDown_, paused_, hold_);
-  // A file that cannot be prepared ends the command: no ports opened, nothing written nowhere.
-  if (!LoadRecorder() || recordMode_ == Abort) {
-    if (recordMode_ == Abort) UnloadRecorder();
+  // The file is prepared only after both ports opened: a start that fails leaves it as it was.
+  bool started = LoadRecorder() && recordMode_ != Abort;
+  if (started && !paused_ && !openPorts()) {
+    p_.file.releaseRecording();
+    started = false;
+  }
+  if (started && !prepareRecordFile()) {
+    closePorts();
+    started = false;
+  }
+  if (!started) {
+    if (recordMode_ == Abort) p_.file.releaseRecording();
     recDown_ = false;
     p_.ui.setButtons(recDown_, paused_, hold_);
   } else if (!paused_) {
@@ -63,37 +73,49 @@ bool Recorder::LoadRecorder() {
   p_.ui.startBlinkTimer();
   if (p_.file.qualifyName(p_.userPath)) p_.environmentChanged = true;
 
+  // Taken and locked before anything else: a second recorder of this file is turned
+  // away here, before it changes a byte.
+  if (p_.file.acquireRecording() < 0) {
+    if (p_.file.lockedByOther()) return fileFailure(TextNo::HeldByRecording);
+    return fileFailure(p_.file.exists() ? TextNo::OpenError : TextNo::CreateError);
+  }
+  const int64_t size = p_.file.recordingSize();
   loadMode_ = kNewFile;
-  if (!p_.file.exists()) {
-    if (p_.file.CreateRecordFile(H::Recording) < 0) return fileFailure(TextNo::CreateError);
-    p_.handler.ResetComEvent();
-    p_.engine.ResetRecordingStatistics();
-    setRecordOnControls();
-  } else {
-    if (p_.file.OpenRecordFile(H::Recording) < 0) return fileFailure(TextNo::OpenError);
-    const int64_t size = p_.file.recordingSize();
-    // A file without one whole record has nothing to continue from.
-    if (size < int64_t(kRecordSize)) recordMode_ = Replace;
+  if (!p_.file.createdByAcquire()) {
+    if (size == 0) recordMode_ = Replace;
     else if (appendDown_) recordMode_ = Append;
     else if (replaceDown_) recordMode_ = Replace;
     loadMode_ = recordMode_;
-    if (recordMode_ == Abort) {
-      p_.file.CloseRecordFile(H::Recording);
-      return true;
-    }
-    if (recordMode_ == Replace) {
-      p_.file.CloseRecordFile(H::View);
-      p_.file.CloseRecordFile(H::Recording);
-      p_.ui.resetGridColumns();
-      if (!p_.file.deleteFile()) return fileFailure(TextNo::DeleteError);
-      if (p_.file.CreateRecordFile(H::Recording) < 0) return fileFailure(TextNo::CreateError);
-      if (!p_.file.isOpen(H::View) && p_.file.OpenRecordFile(H::View) < 0) return fileFailure(TextNo::OpenError);
-      p_.handler.ResetComEvent();
-      p_.engine.ResetRecordingStatistics();
-    }
-    setRecordOnControls();
   }
+  if (loadMode_ == Append && !checkAppendable()) {
+    p_.file.releaseRecording();
+    return fileFailure(TextNo::NotRecordFile);
+  }
+  return true;
+}
 
+bool Recorder::checkAppendable() {
+  RecordFile& f = p_.file;
+  const int64_t whole = f.recordingSize() / int64_t(kRecordSize);
+  EventRecord first = zeroRecord(), last = zeroRecord();
+  if (whole < 1 || !f.seekRecording(0) || !f.readRecording(first)) return false;
+  if (!f.seekRecording((whole - 1) * int64_t(kRecordSize)) || !f.readRecording(last)) return false;
+  return isContinuableRecording(first, last, whole - 1);
+}
+
+bool Recorder::prepareRecordFile() {
+  if (loadMode_ == Abort) return false;
+  if (loadMode_ == Replace) {
+    p_.file.CloseRecordFile(H::View);
+    p_.ui.resetGridColumns();
+    if (!p_.file.truncateRecording()) return fileFailure(TextNo::CreateError);
+    if (p_.file.OpenRecordFile(H::View) < 0) return fileFailure(TextNo::OpenError);
+  }
+  if (loadMode_ != Append) {
+    p_.handler.ResetComEvent();
+    p_.engine.ResetRecordingStatistics();
+  }
+  setRecordOnControls();
   p_.liveView.clear();
   if (loadMode_ == Append) {
     if (!prepareAppend()) return fileFailure(TextNo::OpenError);
@@ -115,13 +137,12 @@ bool Recorder::prepareAppend() {
   if (!f.seekRecording(0) || !f.readRecording(first)) return false;
   p_.engine.RestoreCountersFromRecord(first, CaptureEngine::RestoreFrom::FirstRecord);
   if (!f.seekRecording(size - int64_t(kRecordSize)) || !f.readRecording(last)) return false;
-  // Numbers follow the records' places, so the appended mark lands at its own index
-  // even in a file whose stored numbers were not written by us.
-  last.eventNumber = uint32_t(size / int64_t(kRecordSize) - 1);
   p_.engine.setPreviousRecord(last);
   p_.engine.RestoreCountersFromRecord(last, CaptureEngine::RestoreFrom::LastRecord);
   if (!f.seekRecording(size)) return false;
   p_.engine.setTimeBaseNow();
+  // The line load of this run counts its own bytes over its own time.
+  p_.engine.startLoadAveraging();
   p_.ui.clearGrid();
   p_.engine.writeSystemMark(Mark::Appended);
   return true;
@@ -136,24 +157,35 @@ bool Recorder::prepareNewFile() {
   return true;
 }
 
-bool Recorder::StartRecorder() {
-  running_ = true;
+bool Recorder::openPorts() {
   for (SerialPort* port : {&p_.comB, &p_.comA}) {
     if (port->isOpen()) continue;
     QString why;
     if (!port->SetOpen(true, &why)) {
       VORLOG_REPORT(p_.messages, TextNo::SerialError, port == &p_.comA ? TextNo::ComAInit : TextNo::ComBInit,
                     portExtraText(*port, why));
-      running_ = false;
-      recDown_ = false;
       // The other port may have opened already; it must not stay open in the examine state.
-      p_.comA.SetOpen(false);
-      p_.comB.SetOpen(false);
-      UnloadRecorder();
+      closePorts();
       return false;
     }
     port->SetThreadBoost(port == &p_.comA ? 2 : 1);
     port->FlushInBuffer();
+  }
+  return true;
+}
+
+void Recorder::closePorts() {
+  p_.comA.SetOpen(false);
+  p_.comB.SetOpen(false);
+}
+
+bool Recorder::StartRecorder() {
+  running_ = true;
+  if (!openPorts()) {
+    running_ = false;
+    recDown_ = false;
+    UnloadRecorder();
+    return false;
   }
   if (!p_.triggers.hasActiveTriggers()) {
     p_.handler.ArmPortStatusTriggers();

@@ -45,7 +45,11 @@ class Recorder {
   // False while recording: the program cannot close then.
   bool canClose() const { return !running_; }
 
+  // Takes and locks the record file and decides new, replace or append; changes nothing in it.
   bool LoadRecorder();
+  // Writes what starts the recording into the file taken by LoadRecorder: empties a
+  // replaced file, checks and continues an appended one, sets the system marks.
+  bool prepareRecordFile();
   bool StartRecorder();
   void StopRecorder();
   void UnloadRecorder();
@@ -62,6 +66,9 @@ class Recorder {
 
  private:
   bool fileFailure(int messageText);
+  bool checkAppendable();
+  bool openPorts();
+  void closePorts();
   bool prepareAppend();
   bool prepareNewFile();
   void setRecordOnControls();

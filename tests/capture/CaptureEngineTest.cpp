@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "capture/CaptureEngine.h"
@@ -70,29 +71,37 @@ TEST_F(EngineFixture, RecordLayoutIsTheStoredOne) {
   EXPECT_EQ(b[79], 0);
 }
 
-TEST_F(EngineFixture, SpacingKeepsEventsOneCharacterTimeApart) {
+TEST_F(EngineFixture, SpacingKeepsBytesOfOneLineOneCharacterTimeApart) {
   // 9600 baud 8N1: ten bit times, 1/960 s, plus one tick.
   const uint64_t spacing = 10 * kFreq / 9600 + 1;
   ASSERT_EQ(engine.minimumSpacing(), spacing);
+  auto seconds = [](double a, double b) { return (b - a) * 86400.0; };
   engine.WriteEventRecord(0, true);
-  const double t0 = last().timeStamp;
-  clock.advance(1000);  // far closer than a character
+  clock.advance(1000);
   dataEvent('A');
-  EXPECT_NEAR((last().timeStamp - t0) * 86400.0, double(spacing) / kFreq, kStampResolution);
+  const double tA = last().timeStamp;
+  clock.advance(1000);  // far closer than a character
+  dataEvent('B');
+  EXPECT_NEAR(seconds(tA, last().timeStamp), double(spacing) / kFreq, kStampResolution);
+  // The other line is independent: its byte is stamped when it came, not a character later.
+  dataEvent(-1, 'x');
+  EXPECT_NEAR(seconds(tA, last().timeStamp), double(spacing) / kFreq, kStampResolution);
+  clock.advance(2 * spacing);
+  dataEvent(-1, 'y');
+  EXPECT_NEAR(seconds(tA, last().timeStamp), double(2 * spacing + 1000) / kFreq, 2 * kStampResolution);
 
   // From the third character of a burst on, exactly one spacing whatever the counter did.
   clock.advance(50 * spacing);
-  dataEvent('B', -1, 0);
-  const double tb = last().timeStamp;
+  dataEvent('C', -1, 0);
+  const double tc = last().timeStamp;
   clock.advance(10 * spacing);
-  dataEvent('C', -1, 2);
-  EXPECT_NEAR((last().timeStamp - tb) * 86400.0, double(spacing) / kFreq, kStampResolution);
-
-  // A spacing of one event is never shortened: a gap larger than the spacing stays as measured.
+  dataEvent('D', -1, 2);
+  EXPECT_NEAR(seconds(tc, last().timeStamp), double(spacing) / kFreq, kStampResolution);
+  // Events without a byte follow the clock and never run back.
   clock.advance(3 * spacing);
   const double before = last().timeStamp;
-  dataEvent('D', -1, 1);
-  EXPECT_GT(last().timeStamp, before);
+  engine.writeSystemMark(Mark::UserStop);
+  EXPECT_NEAR(seconds(before, last().timeStamp), 12.0 * double(spacing) / kFreq, 2 * kStampResolution);
 }
 
 TEST_F(EngineFixture, StampsNeverRunBackAfterABurst) {
@@ -104,7 +113,33 @@ TEST_F(EngineFixture, StampsNeverRunBackAfterABurst) {
   // ... and the next notification comes before the counter has caught up.
   clock.advance(10 * spacing);
   dataEvent('y');
-  EXPECT_NEAR((last().timeStamp - endOfBurst) * 86400.0, double(spacing) / kFreq, kStampResolution);
+  EXPECT_GE(last().timeStamp, endOfBurst);
+  dataEvent(-1, 'z');
+  EXPECT_GE(last().timeStamp, endOfBurst);
+}
+
+// Both lines at 94 % of 9600 baud for a minute, drained in bursts of 16 bytes a line
+// the way a USB adapter hands them over: the stamps keep to the clock.
+TEST_F(EngineFixture, FullDuplexBurstsStayWithTheClock) {
+  engine.WriteEventRecord(0, true);
+  const uint64_t spacing = engine.minimumSpacing();
+  const uint64_t burstTime = uint64_t(16 * double(spacing) / 0.94);
+  double previous = last().timeStamp;
+  double worstAhead = 0;
+  for (uint64_t t = 0; t < 60 * kFreq; t += burstTime) {
+    clock.advance(burstTime - 500000);
+    for (uint16_t i = 0; i < 16; ++i) dataEvent('1', -1, i);
+    clock.advance(500000);  // the other line's burst half a millisecond later
+    for (uint16_t i = 0; i < 16; ++i) {
+      dataEvent(-1, '2', i);
+      ASSERT_GE(last().timeStamp, previous);
+      previous = last().timeStamp;
+    }
+    worstAhead = std::max(worstAhead, (last().timeStamp - clock.now()) * 86400.0);
+  }
+  EXPECT_LE(worstAhead, 16.0 * double(spacing) / kFreq + 1e-6);
+  engine.writeSystemMark(Mark::UserStop);
+  EXPECT_NEAR((last().timeStamp - clock.now()) * 86400.0, 0.0, 16.0 * double(spacing) / kFreq);
 }
 
 TEST_F(EngineFixture, CounterWrapGivesTheSmallStep) {

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -162,6 +165,44 @@ TEST_F(RegistryFixture, GarbageInThePortsSectionIsSkipped) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray text = f.readAll();
   EXPECT_TRUE(text.contains("keep = 1") || text.contains("keep=1"));  // other sections survive
+}
+
+TEST_F(RegistryFixture, OneDeviceHasOneNumberWhateverItIsCalledAndOnlyOpenedPortsAreKept) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const QString slave = QString::fromLocal8Bit(::ptsname(master));
+  const QString link = dir.filePath("by-id-adapter");
+  ASSERT_TRUE(QFile::link(slave, link));
+  auto iniText = [this] {
+    QFile f(ini());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  {
+    PortRegistry r = make();
+    ASSERT_TRUE(r.scan());
+    const int n = r.numberFor(slave);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(r.numberFor(link), n);
+    EXPECT_EQ(r.numberFor("/dev/../dev/pts/" + slave.section('/', -1)), n);
+    const int file = r.numberFor(ini() + ".not-a-port");
+    EXPECT_EQ(file, 0);  // not there
+    writeFile(dir.filePath("plain"), "x");
+    const int plain = r.numberFor(dir.filePath("plain"));
+    EXPECT_GT(plain, n);  // serves this run, so that opening it can say what is wrong
+    EXPECT_FALSE(iniText().contains("pts")) << "kept before it opened";
+    r.keep(n);
+    EXPECT_TRUE(iniText().contains(slave.toUtf8()));
+    EXPECT_FALSE(iniText().contains("plain"));
+  }
+  // Two names of one device in the file: the first number wins, the alias is dropped.
+  writeFile(ini(), QStringLiteral("[Ports]\nCOM3=%1\nCOM4=%2\n").arg(link, slave).toUtf8());
+  PortRegistry r = make();
+  ASSERT_TRUE(r.scan());
+  EXPECT_EQ(r.numberFor(slave), 3);
+  EXPECT_TRUE(r.pathFor(4).isEmpty());
+  ::close(master);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <functional>
 #include <set>
@@ -269,6 +271,47 @@ TEST(SimulatedLink, ScenarioFilesReportWhereTheyFail) {
   EXPECT_FALSE(link.loadScenarioFile(broken, &error));
   EXPECT_TRUE(error.startsWith(broken + QStringLiteral(":2: "))) << error.toStdString();
   EXPECT_TRUE(error.contains(QStringLiteral("needs a unit"))) << error.toStdString();
+
+  // A scenario that sends nothing would record an idle link for ever.
+  for (const char* idle : {"", "# only a comment\n\n", "repeat forever\n  wait 1s\nend\n", "repeat 0\n  d1 \"x\"\nend\n"}) {
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(idle);
+    f.close();
+    EXPECT_FALSE(link.loadScenarioFile(broken, &error)) << idle;
+    EXPECT_TRUE(error.startsWith(broken + QStringLiteral(":1: "))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("sends nothing"))) << error.toStdString();
+  }
+}
+
+// Bytes the capture cannot take in time are lost as a UART loses them, with an overrun
+// in their place, and no pump keeps the event loop (signals, time limits) waiting.
+TEST(SimulatedLink, ALinkTooFastForTheCaptureOverrunsInsteadOfFallingBehind) {
+  MonotonicClock clock;
+  SimulatedLink link(clock);
+  RecordingSink a(clock), b(clock);
+  a.onData = [] { ::usleep(10000); };  // a capture far slower than the line
+  link.useStress(12345678, 0, 1);
+  link.setRealTime(true);
+  auto devA = link.createDevice(End::A), devB = link.createDevice(End::B);
+  QString error;
+  const LineSettings fast{12345678, 8, Parity::None, 1};
+  ASSERT_TRUE(devA->open(fast, a, &error));
+  ASSERT_TRUE(devB->open(fast, b, &error));
+  QElapsedTimer run;
+  run.start();
+  qint64 longest = 0;
+  while (run.elapsed() < 400) {
+    QElapsedTimer one;
+    one.start();
+    link.pump();
+    longest = std::max(longest, one.elapsed());
+  }
+  EXPECT_LT(longest, 60);
+  EXPECT_GT(a.count('E'), 0);
+  for (const auto& e : a.events) EXPECT_TRUE(e.kind != 'E' || e.word == LineErrorBit::Overrun);
+  EXPECT_LT(link.bytesDelivered(End::A), link.bytesSent(End::A));
+  // The link stays with the clock: what is sent is what the clock says is due.
+  EXPECT_NEAR(double(link.bytesSent(End::A)), 1234567.8 * double(run.elapsed()) / 1000.0, 1234567.8 * 0.15);
 }
 
 TEST(SimulatedLink, StressAt921600DeliversExactlyOneSecondOfBytes) {
@@ -335,6 +378,18 @@ TEST(SimulatedLink, BlocksASideCannotSeeCostNothing) {
   f.runTo(10 * kMs, kMs);
   EXPECT_TRUE(f.b.text.empty());
   EXPECT_FALSE(f.link.finished());
+
+  // Steps shorter than one character give no byte, however often they repeat.
+  Bench s;
+  s.load("repeat forever\n  stress 9600 1ms\nend\n");
+  s.open();
+  s.runTo(50 * kMs, kMs);
+  EXPECT_TRUE(s.a.text.empty() && s.b.text.empty());
+  Bench n;
+  n.load("repeat 1000000000\n  stress 1 1ns\nend\nd1 \"z\"\n");
+  n.open();
+  n.runTo(1100 * kMs, 100 * kMs);
+  EXPECT_EQ(n.b.text, "z");
 }
 
 TEST(SimulatedLink, DeliveryIsNeverReentrant) {
@@ -397,7 +452,7 @@ TEST(SimulatedLink, FinishesAfterTheLastWaitAndResetsLinesOnANewScenario) {
   EXPECT_TRUE(t.link.finished());
   EXPECT_EQ(finished, 1);
   EXPECT_EQ(t.devA->modemStatus(), ModemBit::Dcd);
-  t.load("wait 1s\n");
+  t.load("wait 1s\nd2 \"b\"\n");
   EXPECT_FALSE(t.link.finished());
   t.link.pump();
   ASSERT_EQ(t.a.events.back().kind, 'M');

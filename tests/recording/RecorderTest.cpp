@@ -41,6 +41,7 @@ void writeRecords(const QString& path, int count, int extraBytes = 0) {
     r.d1Byte = 'a';
     r.counters[CntD1] = i + 1;
     r.counters[CntPe] = 3;
+    if (i == 0) r.markType = Mark::SystemType, r.d1Flag = 0;  // a file start mark, as we write it
     f.write(reinterpret_cast<const char*>(&r), kRecordSize);
   }
   f.write(QByteArray(extraBytes, '\x55'));
@@ -132,7 +133,7 @@ TEST_F(RecorderFixture, AppendAfterAnInterruptedWriteCutsTheFragment) {
 }
 
 TEST_F(RecorderFixture, EmptyOrShortFileIsReplacedAndReplaceRestarts) {
-  writeRecords(path(), 0, 50);  // no whole record: nothing to continue from
+  writeRecords(path(), 0);  // an empty file: nothing to continue from
   recorder.btnRecordClick();
   recorder.btnStopClick();
   auto r = records();
@@ -192,19 +193,146 @@ TEST_F(RecorderFixture, StopKeepsWhatWasStillWaiting) {
   EXPECT_NE(std::find(t.begin(), t.end(), 8167), t.end());
 }
 
-TEST_F(RecorderFixture, PortThatCannotOpenEndsInExamineWithAStopMark) {
-  a.state->failOpen = true;
+TEST_F(RecorderFixture, PortThatCannotOpenLeavesTheFileAsItWas) {
+  // A new file is not even created; a file to be replaced keeps every byte.
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing);
+    messages.reports.clear();
+    QFile::remove(path());
+    if (existing) {
+      writeRecords(path(), 45);
+      recorder.btnRECreplaceClick();
+    }
+    QFile f(path());
+    const QByteArray before = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    f.close();
+    a.state->failOpen = true;
+    recorder.btnRecordClick();
+    EXPECT_FALSE(recorder.running());
+    EXPECT_FALSE(recorder.recordDown());
+    EXPECT_FALSE(b.port.isOpen());  // the port that did open is closed again
+    ASSERT_EQ(messages.reports.size(), 1u);
+    EXPECT_EQ(messages.reports[0].title, 2000);
+    EXPECT_EQ(messages.reports[0].message, 2010);
+    EXPECT_FALSE(file.isOpen(RecordFile::Handle::Recording));
+    EXPECT_EQ(f.exists(), existing);
+    if (existing && f.open(QIODevice::ReadOnly)) {
+      EXPECT_EQ(f.readAll(), before);
+    }
+  }
+  // A port lost on resuming a prepared recording ends it with its stop mark.
+  QFile::remove(path());
+  a.state->failOpen = false;
   recorder.btnRecordClick();
+  recorder.btnPauseClick();
+  a.state->failOpen = true;
+  recorder.btnPauseClick();
   EXPECT_FALSE(recorder.running());
-  EXPECT_FALSE(recorder.recordDown());
-  EXPECT_FALSE(b.port.isOpen());  // the port that did open is closed again
-  ASSERT_EQ(messages.reports.size(), 1u);
-  EXPECT_EQ(messages.reports[0].title, 2000);
-  EXPECT_EQ(messages.reports[0].message, 2010);
-  EXPECT_EQ(ui.texts.back(), 4274);
+  EXPECT_TRUE(isMark(records().back(), Mark::UserStop));
+}
+
+TEST_F(RecorderFixture, SecondRecorderOfOneFileIsTurnedAwayUntouched) {
+  writeRecords(path(), 20);
+  recorder.btnRecordClick();
+  ASSERT_TRUE(recorder.running());
+  const auto mine = records();
+
+  // Another recorder (another window or vorlog-cli) on the same file, by another name.
+  QFile::link(path(), dir.filePath("alias.vrd"));
+  FakePort a2{"ComA"}, b2{"ComB"};
+  RecordingGate gate2;
+  CaptureEngine engine2{clock, live};
+  PortEventHandler handler2{engine2, a2.port, b2.port, gate2, lock, triggers};
+  RecordFile file2{messages};
+  engine2.setRecordSink(&file2);
+  Recorder other{{engine2, live, handler2, a2.port, b2.port, file2, gate2, triggers, messages, ui, changed,
+                  dir.path() + "/user/"}};
+  for (bool replace : {false, true}) {
+    file2.setName(dir.filePath("alias.vrd"));
+    if (replace) other.btnRECreplaceClick();
+    other.btnRecordClick();
+    EXPECT_FALSE(other.running());
+    EXPECT_EQ(a2.state->opens + b2.state->opens, 0);
+    ASSERT_FALSE(messages.reports.empty());
+    EXPECT_EQ(messages.reports.back().message, 3005);
+    EXPECT_TRUE(messages.reports.back().extra.contains("alias.vrd"));
+    EXPECT_EQ(records().size(), mine.size());
+  }
+  // Reading it stays possible meanwhile.
+  RecordFile viewer{messages};
+  viewer.setName(path());
+  EXPECT_GE(viewer.OpenRecordFile(RecordFile::Handle::View), 0);
+
+  b.receive("z");
+  recorder.btnStopClick();
+  const size_t firstRun = records().size();
+  other.btnRECappendClick();
+  other.btnRecordClick();  // free again once the stop mark is written
+  EXPECT_TRUE(other.running());
+  other.btnStopClick();
+  ASSERT_GT(records().size(), firstRun);
+  EXPECT_TRUE(isMark(records()[firstRun], Mark::Appended));
+}
+
+TEST_F(RecorderFixture, AppendRefusesWhatIsNoRecordFileAndCutsNothing) {
+  EventRecord negative = zeroRecord();
+  negative.markType = Mark::SystemType;
+  negative.counters[CntPe] = -2082735741295086395;
+  const QByteArray text = "# Vorlog\n\nWatches and records an RS-232 link. " + QByteArray(200, 'x') + "tail";
+  const struct {
+    const char* what;
+    QByteArray bytes;
+  } cases[] = {
+      {"a text file renamed", text},
+      {"shorter than one record", "hello"},
+      {"negative counters", QByteArray(reinterpret_cast<const char*>(&negative), 80)},
+      {"first record no file start", [] {
+         EventRecord r = zeroRecord();
+         r.eventNumber = 0;
+         return QByteArray(reinterpret_cast<const char*>(&r), 80);
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    messages.reports.clear();
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.bytes);
+    f.close();
+    recorder.btnRecordClick();
+    EXPECT_FALSE(recorder.running());
+    EXPECT_EQ(a.state->opens + b.state->opens, 0);
+    ASSERT_EQ(messages.reports.size(), 1u);
+    EXPECT_EQ(messages.reports[0].message, 3006);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), c.bytes);
+  }
+  // A foreign file can still be replaced when the user says so.
+  recorder.btnRECreplaceClick();
+  recorder.btnRecordClick();
+  EXPECT_TRUE(recorder.running());
+  recorder.btnStopClick();
+}
+
+TEST_F(RecorderFixture, AppendedRunAveragesItsOwnLoadAndLimitStopsTheRecords) {
+  writeRecords(path(), 3000);  // 2 999 bytes on D1 in the file already
+  engine.UpdateCharacterTime({9600, 8, Parity::None, 1});
+  recorder.btnRecordClick();
+  clock.advance(2000000000ull);  // two seconds, 96 bytes: 5 % of 960 characters a second
+  for (int i = 0; i < 96; ++i) b.receive("x");
+  EXPECT_EQ(engine.lastBuilt().lineLoad, 5);
+  recorder.btnStopClick();
+
+  QFile::remove(path());
+  handler.setRecordLimit(3);
+  recorder.btnRecordClick();
+  b.receive("abcdef");
+  EXPECT_TRUE(handler.recordLimitReached());
+  recorder.btnStopClick();
   const auto r = records();
-  ASSERT_EQ(r.size(), 3u);
-  EXPECT_TRUE(isMark(r[2], Mark::UserStop));
+  ASSERT_EQ(r.size(), 6u);  // two start marks, the lines, 'a', 'b', the stop mark
+  EXPECT_EQ(r[4].d1Byte, 'b');
+  EXPECT_TRUE(isMark(r[5], Mark::UserStop));
 }
 
 TEST_F(RecorderFixture, FileThatCannotBeMadeOpensNoPort) {
