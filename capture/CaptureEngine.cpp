@@ -176,6 +176,7 @@ int CaptureEngine::writeSystemMark(uint8_t markCode, bool reset) {
   pending_.markType = Mark::SystemType;
   pending_.triggerNumber = 0;
   const int result = WriteEventRecord(0, reset);
+  markLead_ = (record_.timeStamp - clock_.now()) * 86400.0;
   pending_.markCode = pending_.markType = 0;
   return result;
 }

@@ -76,6 +76,8 @@ class CaptureEngine {
   double loadStartTime() const { return loadStart_; }
   // Records written without failure, and failed writes, since the program started.
   uint64_t writtenCount() const { return written_; }
+  // How far the last system mark's stamp lay ahead of the wall clock (negative: behind), in seconds.
+  double lastMarkLead() const { return markLead_; }
   uint64_t failedCount() const { return failed_; }
 
  private:
@@ -107,4 +109,5 @@ class CaptureEngine {
   LineActivityTable activity_;
   uint64_t written_ = 0;
   uint64_t failed_ = 0;
+  double markLead_ = 0;
 };

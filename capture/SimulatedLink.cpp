@@ -15,7 +15,9 @@ constexpr int BadBaud = 9644, BadDataBits = 9645, BadStopBits = 9646, SendsNothi
 
 namespace {
 
-constexpr size_t kBatchBytes = 4096;
+// At most what a USB adapter hands over at once: one delivery is one burst, laid out
+// from the moment it is taken, so a larger one would be stamped ahead of the clock.
+constexpr size_t kBatchBytes = 512;
 // In real time, as a UART's receive buffer would: bytes the capture has not taken
 // this long after they arrived are lost as an overrun, and one pump hands over at
 // most this much work before the event loop (signals, time limits) gets its turn.

@@ -411,6 +411,8 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   icountRefused_ = false;
   read_ = std::make_shared<ReadState>([this](LineCounters* c) { return readCounters(c); });
   read_->parser.reset();  // baseline of the error counters
+  // Allocated and touched now, so the first byte of a recording is not stamped late.
+  read_->buffer.assign(chunkSize_, 0);
 
   guard_ = new QObject;
   notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);

@@ -21,7 +21,7 @@ namespace TextNo {
 constexpr int OneFile = 9402, AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406;
 constexpr int StopBitsValue = 9407, DurationValue = 9408, EventsValue = 9409, NoUserFolder = 9410;
 constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, HoldsRecording = 9414, NotRegular = 9415;
-constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418;
+constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418, StopMarkLead = 9470;
 constexpr int SerialError = 2000, ComAInit = 2010, ComBInit = 2011, PortLost = 2015, FileOperation = 3000;
 constexpr int OpenError = 3001;
 }  // namespace TextNo
@@ -53,7 +53,7 @@ struct Limits {
 
 int runRecord(const QStringList& in) {
   const Args a = Args::parse(in, {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events"},
-                             {"simulate=", "append", "replace", "quiet"});
+                             {"simulate=", "append", "replace", "quiet", "clock"});
   auto usage = [](const QString& why) {
     printErr(QStringLiteral("vorlog-cli record: %1\n").arg(why));
     return 2;
@@ -234,6 +234,7 @@ int runRecord(const QStringList& in) {
                .arg(s.engine.counter(CntLe))
                .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 2)
                .arg(s.engine.failedCount() ? Texts::text(TextNo::WritesFailed).arg(s.engine.failedCount()) : QString()));
+  if (!a.has("quiet") || a.has("clock")) printOut(Texts::text(TextNo::StopMarkLead).arg(s.engine.lastMarkLead() * 1000.0, 0, 'f', 3) + QLatin1Char('\n'));
   if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
   return exitCode;
 }
