@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/CaptureSession.h"
+#include "recording/RecordFileName.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 
@@ -135,7 +136,7 @@ int runRecord(const QStringList& in) {
   s.ports.stopBits.select(stop);
   s.ports.InitInterface();
 
-  s.file.setName(a.positional[0]);
+  s.file.setName(resolveRecordFileName(a.positional[0], userPath()));
   {
     RecordFile probe(messages);
     probe.setName(s.file.name());

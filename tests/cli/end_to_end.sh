@@ -71,6 +71,20 @@ head -c 1000 /dev/urandom >"$WORK/garbage.vrd"
 expect_rc 0 "info on garbage" "$CLI" info "$WORK/garbage.vrd"
 contains "$WORK/out" "bytes after the last whole record" "trailing bytes noted"
 expect_rc 1 "info on a folder" "$CLI" info "$WORK"
+
+# A bare name: the file in the current folder when it is there, else the one in the user
+# path's recordings folder, the same for every command, which names the file it used.
+rec="$VORLOG_USER_PATH/recordings/base.vrd"
+expect_rc 0 "record a bare name" env -C "$WORK" "$CLI" record base.vrd --simulate --duration 1 --quiet
+contains "$WORK/out" "^$rec:" "record names the file"
+expect_rc 0 "info finds it" env -C "$WORK" "$CLI" info base.vrd
+contains "$WORK/out" "$rec" "info names the file"
+expect_rc 0 "dump finds it" env -C "$WORK" "$CLI" dump base.vrd --count 2
+contains "$WORK/err" "$rec" "dump names the file on standard error"
+[ "$(wc -l <"$WORK/out")" -eq 2 ] && ok || bad "dump keeps standard output to the records"
+cp "$WORK/a.vrd" "$WORK/base.vrd"
+expect_rc 0 "info prefers the current folder" env -C "$WORK" "$CLI" info base.vrd --json
+contains "$WORK/out" "\"file\": \"$WORK/base.vrd\"" "the file beside the user"
 expect_rc 0 "ports --simulate" "$CLI" ports --simulate
 contains "$WORK/out" "SIM-A" "simulated ports offered"
 

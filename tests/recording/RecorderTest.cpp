@@ -14,6 +14,7 @@
 #include "capture/TriggerControl.h"
 #include "capture/ViewLock.h"
 #include "recording/RecordFile.h"
+#include "recording/RecordFileName.h"
 #include "recording/Recorder.h"
 #include "recording/RecorderUi.h"
 #include "support/FakeDevice.h"
@@ -312,6 +313,23 @@ TEST(RecordFile, ReadsByPositionAndShowsTheSize) {
   RecordFile bare(messages);
   bare.setName("x.vrd");
   EXPECT_TRUE(bare.ShowRecordFileLine("/u/").startsWith(" /u/recordings/x.vrd   [  "));
+}
+
+// Every command finds a bare name where the user expects it and says which file it took.
+TEST(RecordFileName, BareNamesBesideTheUserFirstThenTheRecordingsFolder) {
+  QTemporaryDir dir;
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  const QString here = QDir::currentPath();  // the temporary folder may lie behind a link
+  writeRecords(here + "/base.vrd", 2);
+  EXPECT_EQ(resolveRecordFileName("base.vrd", "/u/"), here + "/base.vrd");
+  EXPECT_EQ(resolveRecordFileName("other.vrd", "/u/"), "/u/recordings/other.vrd");
+  EXPECT_EQ(resolveRecordFileName("other.vrd", "rel/"), here + "/rel/recordings/other.vrd");
+  // A name with a folder is taken as given, whether or not the file is there.
+  EXPECT_EQ(resolveRecordFileName("sub/../sub/x.vrd", "/u/"), here + "/sub/x.vrd");
+  EXPECT_EQ(resolveRecordFileName("./base.vrd", "/u/"), here + "/base.vrd");
+  EXPECT_EQ(resolveRecordFileName("/data//run.vrd", "/u/"), "/data/run.vrd");
+  QDir::setCurrent(before);
 }
 
 }  // namespace
