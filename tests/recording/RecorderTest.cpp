@@ -308,8 +308,15 @@ TEST(RecordFile, ReadsByPositionAndShowsTheSize) {
   EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));
   writeRecords(f.name(), 0, 1023);
   EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
+  writeRecords(f.name(), 0, 3000);
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));
   QFile::remove(f.name());
-  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));  // the size found last
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));  // the size found last, of this file
+  // Another file never shows that size, nor a folder its own.
+  f.setName(dir.path());
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
+  f.setName(dir.filePath("absent.vrd"));
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
   RecordFile bare(messages);
   bare.setName("x.vrd");
   EXPECT_TRUE(bare.ShowRecordFileLine("/u/").startsWith(" /u/recordings/x.vrd   [  "));
