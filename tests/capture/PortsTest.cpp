@@ -6,6 +6,7 @@
 #include "capture/CaptureEngine.h"
 #include "capture/PortRegistry.h"
 #include "capture/Ports.h"
+#include "settings/Texts.h"
 #include "support/FakeDevice.h"
 #include "support/RecordingMessages.h"
 
@@ -93,9 +94,29 @@ TEST_F(PortsFixture, TrialOpenProvesAndReports) {
   EXPECT_FALSE(ports.TryToOpenPorts());
   ASSERT_EQ(messages.reports.size(), 1u);
   EXPECT_EQ(messages.reports[0].title, 2000);
-  EXPECT_EQ(messages.reports[0].message, 2010);
-  EXPECT_TRUE(messages.reports[0].extra.startsWith("\n\nCOM2"));
+  EXPECT_EQ(messages.reports[0].message, 9650);
+  EXPECT_TRUE(messages.reports[0].extra.startsWith("COM2 (FAKE): refused\n\n"))
+      << messages.reports[0].extra.toStdString();
   EXPECT_EQ(b.state->opens, 2);  // ComB is still proved
+}
+
+// The first line says which port failed and why; the advice for this system comes after it.
+TEST(PortFailureText, ReasonFirstThenTheAdvice) {
+  const QString advice = "\n\n" + Texts::text(9652);
+  EXPECT_TRUE(advice.contains("dialout") && advice.contains("vorlog-cli ports") && advice.contains("journalctl -k"));
+  PortFailure f = portOpenFailure(true, 3, "/dev/ttyUSB0", "/dev/ttyUSB0: permission denied");
+  EXPECT_EQ(f.message, 9650);
+  EXPECT_EQ(f.extra, "COM3 (/dev/ttyUSB0): permission denied" + advice);
+  f = portOpenFailure(false, 3, "/dev/ttyUSB0", "/dev/ttyUSB0 is busy: another program has it open");
+  EXPECT_EQ(f.message, 9651);
+  EXPECT_EQ(f.extra, "COM3 (/dev/ttyUSB0) is busy: another program has it open" + advice);
+  // A reason that names the port itself, or nothing at all, or no device known yet.
+  EXPECT_EQ(portOpenFailure(false, 7, "", "COM7 is not assigned to a device").extra,
+            "COM7 is not assigned to a device" + advice);
+  EXPECT_EQ(portOpenFailure(false, 7, "", "COM71 is other").extra, "COM7: COM71 is other" + advice);
+  EXPECT_EQ(portOpenFailure(true, 4, "/dev/ttyS1", "").extra, "COM4 (/dev/ttyS1)" + advice);
+  EXPECT_EQ(portOpenFailure(true, 0, "/dev/nope", "/dev/nope: no such device").extra,
+            "/dev/nope: no such device" + advice);
 }
 
 struct RegistryFixture : ::testing::Test {

@@ -201,7 +201,7 @@ TEST_F(RecorderFixture, PortThatCannotOpenEndsInExamineWithAStopMark) {
   EXPECT_FALSE(b.port.isOpen());  // the port that did open is closed again
   ASSERT_EQ(messages.reports.size(), 1u);
   EXPECT_EQ(messages.reports[0].title, 2000);
-  EXPECT_EQ(messages.reports[0].message, 2010);
+  EXPECT_EQ(messages.reports[0].message, 9650);
   EXPECT_EQ(ui.texts.back(), 4274);
   const auto r = records();
   ASSERT_EQ(r.size(), 3u);
