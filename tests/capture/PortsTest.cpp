@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "capture/CaptureEngine.h"
 #include "capture/PortRegistry.h"
@@ -166,6 +170,56 @@ TEST_F(RegistryFixture, NumbersStayAcrossRunsAndTheConsoleIsNeverOffered) {
   EXPECT_TRUE(why.contains("/dev/ttyUSB0")) << why.toStdString();
   EXPECT_FALSE(r.IsPortAvailable(9, &why));
   EXPECT_TRUE(why.contains("COM9")) << why.toStdString();
+}
+
+// Ports pulled while they are being listed: each is shown as gone, at once, and the
+// lists the window offers leave it out.
+TEST_F(RegistryFixture, APortGoneBeforeItIsProbedIsListedAsGoneWithoutWaiting) {
+  auto openPty = [](bool unlock, QString* slave) {
+    const int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (m < 0 || ::grantpt(m) != 0 || (unlock && ::unlockpt(m) != 0) || ::ptsname_r(m, name, sizeof name) != 0)
+      return -1;
+    *slave = QString::fromLocal8Bit(name);
+    return m;
+  };
+  QString closed, locked, alive;
+  const int closedMaster = openPty(true, &closed);
+  const int lockedMaster = openPty(false, &locked);  // its slave answers EIO, as a tty being torn down does
+  const int aliveMaster = openPty(true, &alive);
+  ASSERT_TRUE(closedMaster >= 0 && lockedMaster >= 0 && aliveMaster >= 0) << "no pseudo-terminals";
+  found = {{0, dir.filePath("ttyUSB-pulled"), "adapter"},
+           {0, closed, "closed"},
+           {0, locked, "locked"},
+           {0, alive, "alive"},
+           {0, "", "nameless"}};
+  PortRegistry r = make();
+  ::close(closedMaster);  // pulled after the enumeration, before the probe
+
+  QElapsedTimer clock;
+  clock.start();
+  ASSERT_TRUE(r.scan());
+  ASSERT_EQ(r.ports().size(), 4);
+  for (const PortInfo& p : r.ports()) {
+    QString why;
+    const bool available = r.IsPortAvailable(p.comNumber, &why);
+    EXPECT_EQ(available, p.path == alive) << p.path.toStdString() << ": " << why.toStdString();
+    if (!available) {
+      EXPECT_EQ(why, Texts::text(9533).arg(p.path));
+    }
+  }
+  ManualClock engineClock;
+  LiveViewBuffer live;
+  CaptureEngine engine{engineClock, live};
+  FakePort a{"ComA"}, b{"ComB"};
+  RecordingMessages messages;
+  bool changed = false;
+  Ports ports{a.port, b.port, engine, messages, changed};
+  ports.BuildPortLists(r, PortValueLists::defaults());
+  EXPECT_EQ(ports.portListA, QStringList{QString::number(r.numberFor(alive))});
+  EXPECT_LT(clock.elapsed(), 1000);
+  ::close(lockedMaster);
+  ::close(aliveMaster);
 }
 
 TEST_F(RegistryFixture, GarbageInThePortsSectionIsSkipped) {
