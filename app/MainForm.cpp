@@ -1,6 +1,10 @@
 #include "app/MainForm.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <cerrno>
 
 #include <QAction>
 #include <QApplication>
@@ -89,7 +93,17 @@ int screenIndexFor(int monitor, int screenCount) {
 
 QString recordFileProblem(const QString& path) {
   const QFileInfo file(path);
-  if (file.exists()) return file.isFile() && file.isReadable() ? QString() : tx(TextNo::FileNotReadable);
+  if (file.exists()) {
+    if (file.isDir()) return tx(TextNo::FileIsFolder);
+    if (!file.isFile()) return tx(TextNo::FileNotRegular);
+    // Reading is tried, as writing below: the mode bits do not tell (the super-user, ACLs).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+      ::close(fd);
+      return {};
+    }
+    return errno == EACCES || errno == EPERM ? tx(TextNo::FileReadRefused) : tx(TextNo::FileNotReadable);
+  }
   const QFileInfo folder(file.absolutePath());
   if (!folder.isDir()) return tx(TextNo::FolderMissing).arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
   // Asking for permissions is not enough (read-only mounts, the super-user): try it.

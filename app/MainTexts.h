@@ -71,4 +71,5 @@ constexpr int Copy = 9733, TrigInsTool = 9734, TrigDelTool = 9735, TrigEditTool 
 constexpr int TrigDownTool = 9738, ResTool = 9739, TrigAllTool = 9740, TrigNoneTool = 9741, TrigRevTool = 9742;
 constexpr int VertTool = 9743, DataTool = 9744, DumpTool = 9745;
 constexpr int FolderMissing = 9746, FolderNotWritable = 9747, FileNotReadable = 9748, ShownAfter = 9749;
+constexpr int FileIsFolder = 9750, FileNotRegular = 9751, FileReadRefused = 9752;
 }  // namespace TextNo

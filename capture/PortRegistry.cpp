@@ -101,7 +101,7 @@ bool PortRegistry::scan(QString* error) {
   }
   bool added = false;
   for (const PortInfo& found : enumerator_()) {
-    if (isConsole(found.path)) continue;
+    if (found.path.isEmpty() || isConsole(found.path)) continue;
     const Identity id = identityOf(found.path);
     auto it = std::find_if(ports_.begin(), ports_.end(),
                            [&](const PortInfo& p) { return p.path == found.path || identityOf(p.path) == id; });
@@ -194,7 +194,10 @@ bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
     return false;
   }
   if (link_) return true;
-  if (isConsole(path)) return false;
+  if (isConsole(path)) {
+    if (why) *why = Texts::text(TextNo::NotOffered).arg(path);
+    return false;
+  }
   return probeSerialDevice(path, why);
 }
 

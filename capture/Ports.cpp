@@ -7,7 +7,8 @@
 #include "settings/Texts.h"
 
 namespace TextNo {
-constexpr int Warning = 205, NeedTwoPorts = 2053, SerialError = 2000, ComAInit = 2010, ComBInit = 2011;
+constexpr int Warning = 205, NeedTwoPorts = 2053, SerialError = 2000;
+constexpr int ComACannotOpen = 9650, ComBCannotOpen = 9651, PortAdvice = 9652;
 constexpr int Stop1 = 4314, Stop15 = 4315, Stop2 = 4316;
 }  // namespace TextNo
 
@@ -111,11 +112,46 @@ QString portExtraText(const SerialPort& port, const QString& reason) {
   return extra;
 }
 
-bool Ports::trialOpen(SerialPort& port, int messageText) {
+namespace {
+// Whether text begins with the name as a word of its own ("COM3 is", "/dev/ttyS1:", not "COM31").
+bool beginsWithName(const QString& text, const QString& name) {
+  if (name.isEmpty() || !text.startsWith(name)) return false;
+  return text.size() == name.size() || text.at(name.size()) == QLatin1Char(' ') ||
+         text.at(name.size()) == QLatin1Char(':');
+}
+}  // namespace
+
+PortFailure portOpenFailure(bool comA, int comNumber, const QString& device, const QString& reason) {
+  // The reasons name the device first ("/dev/ttyUSB0 is busy: ..."); the COM number
+  // goes in front of it, so the first line says which port and why, before any advice.
+  const QString com = comNumber > 0 ? QStringLiteral("COM%1").arg(comNumber) : QString();
+  QString line;
+  if (com.isEmpty()) {
+    line = reason.isEmpty() ? device : reason;
+  } else if (beginsWithName(reason, com)) {
+    line = reason;  // "COM7 is not assigned to a device"
+  } else {
+    const QString lead = device.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, device);
+    if (reason.isEmpty()) line = lead;
+    else if (beginsWithName(reason, device)) line = lead + reason.mid(device.size());
+    else line = lead + QStringLiteral(": ") + reason;
+  }
+  return {comA ? TextNo::ComACannotOpen : TextNo::ComBCannotOpen,
+          line + QStringLiteral("\n\n") + Texts::text(TextNo::PortAdvice)};
+}
+
+PortFailure portOpenFailure(bool comA, const SerialPort& port, const QString& reason) {
+  return portOpenFailure(comA, port.comNumber(), port.lastDevicePath(), reason);
+}
+
+bool Ports::trialOpen(SerialPort& port) {
   port.SetOpen(false);
   QString why;
   const bool ok = port.SetOpen(true, &why);
-  if (!ok) VORLOG_REPORT(messages_, TextNo::SerialError, messageText, portExtraText(port, why));
+  if (!ok) {
+    const PortFailure f = portOpenFailure(&port == &comA_, port, why);
+    VORLOG_REPORT(messages_, TextNo::SerialError, f.message, f.extra);
+  }
   port.SetOpen(false);
   return ok;
 }
@@ -123,7 +159,7 @@ bool Ports::trialOpen(SerialPort& port, int messageText) {
 bool Ports::TryToOpenPorts() {
   environmentChanged_ = true;
   InitInterface();
-  const bool a = trialOpen(comA_, TextNo::ComAInit);
-  const bool b = trialOpen(comB_, TextNo::ComBInit);
+  const bool a = trialOpen(comA_);
+  const bool b = trialOpen(comB_);
   return a && b;
 }

@@ -44,7 +44,7 @@ class Ports {
   ValueList baudRates, dataBits, parities, stopBits;
 
  private:
-  bool trialOpen(SerialPort& port, int messageText);
+  bool trialOpen(SerialPort& port);
 
   SerialPort& comA_;
   SerialPort& comB_;
@@ -55,3 +55,14 @@ class Ports {
 
 // The extra text of a port message: two line breaks and "COM" with the number, then what the system said.
 QString portExtraText(const SerialPort& port, const QString& reason);
+
+// A port that cannot be opened, as reported under the serial-port title: the message
+// number names the port (Com A or Com B), the extra text gives the reason first
+// ("COM3 (/dev/ttyUSB0): permission denied") and then what helps on this platform.
+struct PortFailure {
+  int message = 0;
+  QString extra;
+};
+// comNumber 0 and an empty device where they are not known.
+PortFailure portOpenFailure(bool comA, int comNumber, const QString& device, const QString& reason);
+PortFailure portOpenFailure(bool comA, const SerialPort& port, const QString& reason);

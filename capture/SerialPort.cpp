@@ -46,6 +46,7 @@ bool SerialPort::SetOpen(bool open, QString* error) {
   }
   if (device_) return true;
   std::unique_ptr<PortDevice> device = factory_ ? factory_(comNumber_) : nullptr;
+  lastDevicePath_ = device ? device->path() : QString();
   if (!device) {
     if (error) *error = Texts::text(TextNo::ComDoesNotExist).arg(comNumber_);
     return false;

@@ -46,6 +46,8 @@ class SerialPort : public QObject, private PortSink {
   int comNumber() const { return comNumber_; }
   const LineSettings& settings() const { return settings_; }
   QString devicePath() const;
+  // The device of the last open, also when that failed: messages name what was tried.
+  QString lastDevicePath() const { return lastDevicePath_; }
 
   // Opens or closes the port; false with error filled when the port cannot be initialised.
   bool SetOpen(bool open, QString* error = nullptr);
@@ -101,6 +103,7 @@ class SerialPort : public QObject, private PortSink {
   DeviceFactory factory_;
   std::unique_ptr<PortDevice> device_;
   int comNumber_ = 1;
+  QString lastDevicePath_;
   LineSettings settings_;
   std::deque<uint8_t> input_;
   uint8_t lastModem_ = 0;

@@ -136,7 +136,8 @@ QString openFailure(const QString& path, int e) {
     case EPERM: return Texts::text(TextNo::PermissionDenied).arg(path);
     case EBUSY: return Texts::text(TextNo::BusyOtherProgram).arg(path);
     case ENXIO:
-    case ENODEV: return Texts::text(TextNo::NoDeviceBehind).arg(path);
+    case ENODEV:
+    case EIO: return Texts::text(TextNo::NoDeviceBehind).arg(path);
     case ENOTTY: return Texts::text(TextNo::NotSerial).arg(path);
     // The system's own words for the rest; the colon joins them to the device.
     default: return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(e)));
@@ -155,8 +156,10 @@ int openLocked(const QString& path) {
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (!::isatty(fd)) {
+    // A tty that went away after the open answers EIO: that is no "not a serial device".
+    const int e = errno == EIO || errno == ENODEV || errno == ENXIO ? errno : ENOTTY;
     ::close(fd);
-    errno = ENOTTY;
+    errno = e;
     return -1;
   }
   int r;
@@ -633,25 +636,27 @@ void TermiosDevice::setThreadBoost(int levels) {
 // ---------------------------------------------------------------------------------
 
 bool probeSerialDevice(const QString& path, QString* why) {
+  // A device listed a moment ago may be gone by now (adapter pulled, pseudo-terminal
+  // closed); whichever way the system says so, the port is listed as gone.
+  auto gone = [](int e) { return e == ENOENT || e == ENODEV || e == ENXIO || e == EIO; };
+  auto fail = [&](const QString& text) {
+    if (why) *why = text;
+    return false;
+  };
   struct stat st;
-  if (::stat(path.toLocal8Bit().constData(), &st) < 0) {
-    if (why) *why = openFailure(path, errno);
-    return false;
-  }
-  if (!S_ISCHR(st.st_mode)) {
-    if (why) *why = openFailure(path, ENOTTY);
-    return false;
-  }
+  if (::stat(path.toLocal8Bit().constData(), &st) < 0)
+    return fail(gone(errno) ? Texts::text(TextNo::NoDeviceBehind).arg(path) : openFailure(path, errno));
+  if (!S_ISCHR(st.st_mode)) return fail(openFailure(path, ENOTTY));
+  // Never waits: the open does not wait for a carrier and the lock is only tried.
   const int fd = openLocked(path);
-  if (fd < 0) {
-    if (why) *why = describeOpenError(path, errno);
-    return false;
-  }
+  if (fd < 0) return fail(gone(errno) ? Texts::text(TextNo::NoDeviceBehind).arg(path) : describeOpenError(path, errno));
   // On a first open the kernel raised DTR/RTS. With HUPCL (the default) it drops
   // them again on close; without it we must, or the monitor would drive the link.
   bool hupcl = true;
-  if (tio2::hangsUpOnClose(fd, &hupcl) == 0 && !hupcl) dropDtrRts(fd);
+  const int e = tio2::hangsUpOnClose(fd, &hupcl);
+  if (e == 0 && !hupcl) dropDtrRts(fd);
   ::close(fd);
+  if (gone(e)) return fail(Texts::text(TextNo::NoDeviceBehind).arg(path));
   if (why) why->clear();
   return true;
 }

@@ -16,8 +16,10 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "recording/RecordFileName.h"
 #include "recording/RecordText.h"
 #include "settings/Texts.h"
+#include "settings/UserPath.h"
 
 namespace TextNo {
 constexpr int NotRegular = 9415, OneFile = 9422, FromValue = 9423, CountValue = 9424, ReadFailed = 9425;
@@ -86,7 +88,7 @@ int runInfo(const QStringList& in) {
     printErr(QStringLiteral("vorlog-cli info: ") + (a.error.isEmpty() ? Texts::text(TextNo::OneFile) : a.error) + "\n");
     return 2;
   }
-  const QString path = a.positional[0];
+  const QString path = resolveRecordFileName(a.positional[0], userPath());
   EventRecord first = zeroRecord(), last = zeroRecord();
   QJsonArray marks;
   QStringList markLines;
@@ -156,6 +158,9 @@ int runDump(const QStringList& in) {
   if (!ok || from < 0) return printErr(QStringLiteral("vorlog-cli dump: ") + Texts::text(TextNo::FromValue) + "\n"), 2;
   const int64_t count = a.has("count") ? a.value("count").toLongLong(&ok) : INT64_MAX;
   if (!ok || count < 0) return printErr(QStringLiteral("vorlog-cli dump: ") + Texts::text(TextNo::CountValue) + "\n"), 2;
+  // The file used goes to standard error, so that standard output stays one record a line.
+  const QString path = resolveRecordFileName(a.positional[0], userPath());
+  printErr(Texts::text(TextNo::File) + QStringLiteral(": ") + path + QLatin1Char('\n'));
   int64_t shown = 0;
   QString out;
   // The byte in hex and, where printable, as the character itself.
@@ -164,7 +169,7 @@ int runDump(const QStringList& in) {
     const QString hex = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
     return hex + QLatin1Char(' ') + (b >= 0x20 && b < 0x7F ? QChar(b) : QChar(' '));
   };
-  const Scan scan = scanRecords(a.positional[0], from, [&](int64_t i, const EventRecord& r) {
+  const Scan scan = scanRecords(path, from, [&](int64_t i, const EventRecord& r) {
     if (shown++ >= count) return false;
     out += QStringLiteral("%1  %2  D1 %3  D2 %4  %5 %6 %7\n")
                .arg(i, 8)
@@ -179,7 +184,7 @@ int runDump(const QStringList& in) {
   });
   printOut(out);
   if (!scan.error.isEmpty()) {
-    printErr(QStringLiteral("vorlog-cli: %1: %2\n").arg(a.positional[0], scan.error));
+    printErr(QStringLiteral("vorlog-cli: %1: %2\n").arg(path, scan.error));
     return 1;
   }
   return 0;

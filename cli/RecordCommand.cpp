@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 #include "capture/SimulatedLink.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/CaptureSession.h"
+#include "recording/RecordFileName.h"
 #include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
@@ -22,7 +24,7 @@ constexpr int OneFile = 9402, AppendOrReplace = 9403, BaudValue = 9404, DataBits
 constexpr int StopBitsValue = 9407, DurationValue = 9408, EventsValue = 9409, NoUserFolder = 9410;
 constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, HoldsRecording = 9414, NotRegular = 9415;
 constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418, StopMarkLead = 9470;
-constexpr int SerialError = 2000, ComAInit = 2010, ComBInit = 2011, PortLost = 2015, FileOperation = 3000;
+constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000;
 constexpr int OpenError = 3001;
 }  // namespace TextNo
 
@@ -31,7 +33,9 @@ namespace {
 // The window side of the recorder, on a terminal: only the status texts matter.
 class CliUi : public RecorderUi {};
 
-// "3", "COM3" or a device path; 0 and a message when it names nothing.
+// "3", "COM3" or a device path, with a message when it gives no port: 0 for a number
+// out of range (a mistake on the command line), -1 for a device that cannot be had
+// (not there, not offered), which is a port that cannot be opened.
 int resolvePort(const QString& text, PortRegistry& registry, QString* error) {
   QString t = text.trimmed();
   if (t.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) t = t.mid(3);
@@ -41,7 +45,8 @@ int resolvePort(const QString& text, PortRegistry& registry, QString* error) {
     if (n < 1 || n > PortRegistry::kMaxCom) *error = Texts::text(TextNo::ComRange).arg(PortRegistry::kMaxCom);
     return ok && n >= 1 && n <= PortRegistry::kMaxCom ? n : 0;
   }
-  return registry.numberFor(text, error);
+  const int found = registry.numberFor(text, error);
+  return found > 0 ? found : -1;
 }
 
 struct Limits {
@@ -103,9 +108,18 @@ int runRecord(const QStringList& in) {
   CaptureSession s(clock, messages, ui, userPath(), link.get());
   QString error;
   if (!s.registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::NumbersNotKept).arg(error) + QLatin1Char('\n'));
+  auto portFailure = [&](bool isA, int com, const QString& device, const QString& why) {
+    const PortFailure f = portOpenFailure(isA, com, device, why);
+    VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
+    return 1;
+  };
   int comA = link ? 1 : 0, comB = link ? 2 : 0;
-  if (a.has("port-a") && !(comA = resolvePort(a.value("port-a"), s.registry, &error))) return usage(error);
-  if (a.has("port-b") && !(comB = resolvePort(a.value("port-b"), s.registry, &error))) return usage(error);
+  for (auto [option, com, isA] : {std::tuple{"port-a", &comA, true}, std::tuple{"port-b", &comB, false}}) {
+    if (!a.has(option)) continue;
+    *com = resolvePort(a.value(option), s.registry, &error);
+    if (*com == 0) return usage(error);
+    if (*com < 0) return portFailure(isA, 0, a.value(option), error);
+  }
   // One device under two names (a link, /dev/serial/by-id/...) is one port too.
   if (comA && comB && (comA == comB || s.registry.sameDevice(comA, comB))) return usage(Texts::text(TextNo::SamePort));
 
@@ -115,9 +129,7 @@ int runRecord(const QStringList& in) {
     if (!(isA ? s.ports.selectComA(com) : s.ports.selectComB(com))) {
       QString why;
       s.registry.IsPortAvailable(com, &why);
-      VORLOG_REPORT(messages, TextNo::SerialError, isA ? TextNo::ComAInit : TextNo::ComBInit,
-                    QStringLiteral("\n\nCOM%1\n%2").arg(com).arg(why));
-      return 1;
+      return portFailure(isA, com, s.registry.pathFor(com), why);
     }
   }
   // Without explicit ports the first two offered serve, A on the first.
@@ -130,7 +142,7 @@ int runRecord(const QStringList& in) {
   s.ports.stopBits.select(stop);
   s.ports.InitInterface();
 
-  s.file.setName(a.positional[0]);
+  s.file.setName(resolveRecordFileName(a.positional[0], userPath()));
   {
     RecordFile probe(messages);
     probe.setName(s.file.name());

@@ -257,8 +257,14 @@ int RecordFile::readViewRecords(int64_t first, EventRecord* out, int count) cons
 QString RecordFile::ShowRecordFileLine(const QString& userPath) {
   QString shown = name_;
   if (!shown.contains(QLatin1Char('/'))) shown = userPath + QStringLiteral("recordings/") + shown;
+  // The size found last stands in while the file cannot be found, but only for the same
+  // file: a name given up for another (a folder named at start) must not lend it its size.
+  if (shown != lastShownPath_) {
+    lastShownPath_ = shown;
+    lastShownSize_ = 0;
+  }
   struct stat st {};
-  if (::stat(shown.toLocal8Bit().constData(), &st) == 0) lastShownSize_ = st.st_size;
+  if (::stat(shown.toLocal8Bit().constData(), &st) == 0 && S_ISREG(st.st_mode)) lastShownSize_ = st.st_size;
   return QStringLiteral(" ") + shown + QStringLiteral("   [  ") + QString::number(lastShownSize_ / 1024) +
          QStringLiteral(" KB ]");
 }

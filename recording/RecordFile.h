@@ -89,5 +89,6 @@ class RecordFile : public RecordSink {
   QString lastError_;
   EventRecord readBuffer_;
   double previousTimeStamp_ = 0;
+  QString lastShownPath_;
   int64_t lastShownSize_ = 0;
 };

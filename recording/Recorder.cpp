@@ -12,7 +12,7 @@
 #include "settings/MessageSink.h"
 
 namespace TextNo {
-constexpr int SerialError = 2000, ComAInit = 2010, ComBInit = 2011;
+constexpr int SerialError = 2000;
 constexpr int FileOperation = 3000, OpenError = 3001, CreateError = 3002, HeldByRecording = 3005;
 constexpr int NotRecordFile = 3006;
 constexpr int MonitorMode = 4273, ExamineMode = 4274, ReadingPending = 8167;
@@ -162,8 +162,8 @@ bool Recorder::openPorts() {
     if (port->isOpen()) continue;
     QString why;
     if (!port->SetOpen(true, &why)) {
-      VORLOG_REPORT(p_.messages, TextNo::SerialError, port == &p_.comA ? TextNo::ComAInit : TextNo::ComBInit,
-                    portExtraText(*port, why));
+      const PortFailure f = portOpenFailure(port == &p_.comA, *port, why);
+      VORLOG_REPORT(p_.messages, TextNo::SerialError, f.message, f.extra);
       // The other port may have opened already; it must not stay open in the examine state.
       closePorts();
       return false;

@@ -1,14 +1,17 @@
 #include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "capture/CaptureEngine.h"
 #include "capture/PortRegistry.h"
 #include "capture/Ports.h"
+#include "settings/Texts.h"
 #include "support/FakeDevice.h"
 #include "support/RecordingMessages.h"
 
@@ -96,9 +99,29 @@ TEST_F(PortsFixture, TrialOpenProvesAndReports) {
   EXPECT_FALSE(ports.TryToOpenPorts());
   ASSERT_EQ(messages.reports.size(), 1u);
   EXPECT_EQ(messages.reports[0].title, 2000);
-  EXPECT_EQ(messages.reports[0].message, 2010);
-  EXPECT_TRUE(messages.reports[0].extra.startsWith("\n\nCOM2"));
+  EXPECT_EQ(messages.reports[0].message, 9650);
+  EXPECT_TRUE(messages.reports[0].extra.startsWith("COM2 (FAKE): refused\n\n"))
+      << messages.reports[0].extra.toStdString();
   EXPECT_EQ(b.state->opens, 2);  // ComB is still proved
+}
+
+// The first line says which port failed and why; the advice for this system comes after it.
+TEST(PortFailureText, ReasonFirstThenTheAdvice) {
+  const QString advice = "\n\n" + Texts::text(9652);
+  EXPECT_TRUE(advice.contains("dialout") && advice.contains("vorlog-cli ports") && advice.contains("journalctl -k"));
+  PortFailure f = portOpenFailure(true, 3, "/dev/ttyUSB0", "/dev/ttyUSB0: permission denied");
+  EXPECT_EQ(f.message, 9650);
+  EXPECT_EQ(f.extra, "COM3 (/dev/ttyUSB0): permission denied" + advice);
+  f = portOpenFailure(false, 3, "/dev/ttyUSB0", "/dev/ttyUSB0 is busy: another program has it open");
+  EXPECT_EQ(f.message, 9651);
+  EXPECT_EQ(f.extra, "COM3 (/dev/ttyUSB0) is busy: another program has it open" + advice);
+  // A reason that names the port itself, or nothing at all, or no device known yet.
+  EXPECT_EQ(portOpenFailure(false, 7, "", "COM7 is not assigned to a device").extra,
+            "COM7 is not assigned to a device" + advice);
+  EXPECT_EQ(portOpenFailure(false, 7, "", "COM71 is other").extra, "COM7: COM71 is other" + advice);
+  EXPECT_EQ(portOpenFailure(true, 4, "/dev/ttyS1", "").extra, "COM4 (/dev/ttyS1)" + advice);
+  EXPECT_EQ(portOpenFailure(true, 0, "/dev/nope", "/dev/nope: no such device").extra,
+            "/dev/nope: no such device" + advice);
 }
 
 struct RegistryFixture : ::testing::Test {
@@ -148,6 +171,56 @@ TEST_F(RegistryFixture, NumbersStayAcrossRunsAndTheConsoleIsNeverOffered) {
   EXPECT_TRUE(why.contains("/dev/ttyUSB0")) << why.toStdString();
   EXPECT_FALSE(r.IsPortAvailable(9, &why));
   EXPECT_TRUE(why.contains("COM9")) << why.toStdString();
+}
+
+// Ports pulled while they are being listed: each is shown as gone, at once, and the
+// lists the window offers leave it out.
+TEST_F(RegistryFixture, APortGoneBeforeItIsProbedIsListedAsGoneWithoutWaiting) {
+  auto openPty = [](bool unlock, QString* slave) {
+    const int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (m < 0 || ::grantpt(m) != 0 || (unlock && ::unlockpt(m) != 0) || ::ptsname_r(m, name, sizeof name) != 0)
+      return -1;
+    *slave = QString::fromLocal8Bit(name);
+    return m;
+  };
+  QString closed, locked, alive;
+  const int closedMaster = openPty(true, &closed);
+  const int lockedMaster = openPty(false, &locked);  // its slave answers EIO, as a tty being torn down does
+  const int aliveMaster = openPty(true, &alive);
+  ASSERT_TRUE(closedMaster >= 0 && lockedMaster >= 0 && aliveMaster >= 0) << "no pseudo-terminals";
+  found = {{0, dir.filePath("ttyUSB-pulled"), "adapter"},
+           {0, closed, "closed"},
+           {0, locked, "locked"},
+           {0, alive, "alive"},
+           {0, "", "nameless"}};
+  PortRegistry r = make();
+  ::close(closedMaster);  // pulled after the enumeration, before the probe
+
+  QElapsedTimer clock;
+  clock.start();
+  ASSERT_TRUE(r.scan());
+  ASSERT_EQ(r.ports().size(), 4);
+  for (const PortInfo& p : r.ports()) {
+    QString why;
+    const bool available = r.IsPortAvailable(p.comNumber, &why);
+    EXPECT_EQ(available, p.path == alive) << p.path.toStdString() << ": " << why.toStdString();
+    if (!available) {
+      EXPECT_EQ(why, Texts::text(9533).arg(p.path));
+    }
+  }
+  ManualClock engineClock;
+  LiveViewBuffer live;
+  CaptureEngine engine{engineClock, live};
+  FakePort a{"ComA"}, b{"ComB"};
+  RecordingMessages messages;
+  bool changed = false;
+  Ports ports{a.port, b.port, engine, messages, changed};
+  ports.BuildPortLists(r, PortValueLists::defaults());
+  EXPECT_EQ(ports.portListA, QStringList{QString::number(r.numberFor(alive))});
+  EXPECT_LT(clock.elapsed(), 1000);
+  ::close(lockedMaster);
+  ::close(aliveMaster);
 }
 
 TEST_F(RegistryFixture, GarbageInThePortsSectionIsSkipped) {

@@ -52,10 +52,18 @@ expect_rc 2 "no such scenario" "$CLI" record "$WORK/d.vrd" --simulate="$WORK/non
 printf 'rate 9600\nd1 "ok"\nfrobnicate 12\n' >"$WORK/bad.scn"
 expect_rc 2 "scenario syntax error" "$CLI" record "$WORK/d.vrd" --simulate="$WORK/bad.scn"
 contains "$WORK/err" "bad.scn:3" "the message names file and line"
-expect_rc 2 "device that does not exist" "$CLI" record "$WORK/d.vrd" --port-a /dev/does-not-exist --port-b /dev/nor-this
+# A port that cannot be opened is status 1 however it is named; a number out of range is a usage error.
+expect_rc 1 "device that does not exist" "$CLI" record "$WORK/d.vrd" --port-a /dev/does-not-exist --port-b /dev/nor-this
 contains "$WORK/err" "no such device" "names the missing device"
+expect_rc 1 "a COM number without a device" "$CLI" record "$WORK/d.vrd" --port-a COM49 --port-b COM48
+contains "$WORK/err" "COM49 is not assigned" "names the unassigned number"
+expect_rc 2 "a COM number out of range" "$CLI" record "$WORK/d.vrd" --port-a COM50
 expect_rc 1 "a device that is no serial port" "$CLI" record "$WORK/d.vrd" --port-a /dev/null --port-b /dev/zero
-contains "$WORK/err" "COM A port cannot be initialized" "the port message"
+# The reason comes first, on the line after the title; the advice for Linux follows.
+sed -n 2p "$WORK/err" >"$WORK/first"
+contains "$WORK/first" "^Com A cannot be opened: COM[0-9]* (/dev/null) is not a serial device" "the reason first"
+contains "$WORK/err" "dialout group" "the advice"
+[ -e "$WORK/d.vrd" ] && bad "no record file without ports" || ok
 expect_rc 1 "record file is a folder" "$CLI" record "$WORK" --simulate --duration 1
 expect_rc 1 "record file in a missing folder" "$CLI" record "$WORK/no/such/x.vrd" --simulate --duration 1
 contains "$WORK/err" "Error creating record file" "create message"
@@ -71,6 +79,20 @@ head -c 1000 /dev/urandom >"$WORK/garbage.vrd"
 expect_rc 0 "info on garbage" "$CLI" info "$WORK/garbage.vrd"
 contains "$WORK/out" "bytes after the last whole record" "trailing bytes noted"
 expect_rc 1 "info on a folder" "$CLI" info "$WORK"
+
+# A bare name: the file in the current folder when it is there, else the one in the user
+# path's recordings folder, the same for every command, which names the file it used.
+rec="$VORLOG_USER_PATH/recordings/base.vrd"
+expect_rc 0 "record a bare name" env -C "$WORK" "$CLI" record base.vrd --simulate --duration 1 --quiet
+contains "$WORK/out" "^$rec:" "record names the file"
+expect_rc 0 "info finds it" env -C "$WORK" "$CLI" info base.vrd
+contains "$WORK/out" "$rec" "info names the file"
+expect_rc 0 "dump finds it" env -C "$WORK" "$CLI" dump base.vrd --count 2
+contains "$WORK/err" "$rec" "dump names the file on standard error"
+[ "$(wc -l <"$WORK/out")" -eq 2 ] && ok || bad "dump keeps standard output to the records"
+cp "$WORK/a.vrd" "$WORK/base.vrd"
+expect_rc 0 "info prefers the current folder" env -C "$WORK" "$CLI" info base.vrd --json
+contains "$WORK/out" "\"file\": \"$WORK/base.vrd\"" "the file beside the user"
 expect_rc 0 "ports --simulate" "$CLI" ports --simulate
 contains "$WORK/out" "SIM-A" "simulated ports offered"
 

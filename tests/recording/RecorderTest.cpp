@@ -14,6 +14,7 @@
 #include "capture/TriggerControl.h"
 #include "capture/ViewLock.h"
 #include "recording/RecordFile.h"
+#include "recording/RecordFileName.h"
 #include "recording/Recorder.h"
 #include "recording/RecorderUi.h"
 #include "support/FakeDevice.h"
@@ -213,7 +214,7 @@ TEST_F(RecorderFixture, PortThatCannotOpenLeavesTheFileAsItWas) {
     EXPECT_FALSE(b.port.isOpen());  // the port that did open is closed again
     ASSERT_EQ(messages.reports.size(), 1u);
     EXPECT_EQ(messages.reports[0].title, 2000);
-    EXPECT_EQ(messages.reports[0].message, 2010);
+    EXPECT_EQ(messages.reports[0].message, 9650);
     EXPECT_FALSE(file.isOpen(RecordFile::Handle::Recording));
     EXPECT_EQ(f.exists(), existing);
     if (existing && f.open(QIODevice::ReadOnly)) {
@@ -435,11 +436,35 @@ TEST(RecordFile, ReadsByPositionAndShowsTheSize) {
   EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));
   writeRecords(f.name(), 0, 1023);
   EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
+  writeRecords(f.name(), 0, 3000);
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));
   QFile::remove(f.name());
-  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));  // the size found last
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  2 KB ]"));  // the size found last, of this file
+  // Another file never shows that size, nor a folder its own.
+  f.setName(dir.path());
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
+  f.setName(dir.filePath("absent.vrd"));
+  EXPECT_TRUE(f.ShowRecordFileLine("/u/").endsWith("[  0 KB ]"));
   RecordFile bare(messages);
   bare.setName("x.vrd");
   EXPECT_TRUE(bare.ShowRecordFileLine("/u/").startsWith(" /u/recordings/x.vrd   [  "));
+}
+
+// Every command finds a bare name where the user expects it and says which file it took.
+TEST(RecordFileName, BareNamesBesideTheUserFirstThenTheRecordingsFolder) {
+  QTemporaryDir dir;
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  const QString here = QDir::currentPath();  // the temporary folder may lie behind a link
+  writeRecords(here + "/base.vrd", 2);
+  EXPECT_EQ(resolveRecordFileName("base.vrd", "/u/"), here + "/base.vrd");
+  EXPECT_EQ(resolveRecordFileName("other.vrd", "/u/"), "/u/recordings/other.vrd");
+  EXPECT_EQ(resolveRecordFileName("other.vrd", "rel/"), here + "/rel/recordings/other.vrd");
+  // A name with a folder is taken as given, whether or not the file is there.
+  EXPECT_EQ(resolveRecordFileName("sub/../sub/x.vrd", "/u/"), here + "/sub/x.vrd");
+  EXPECT_EQ(resolveRecordFileName("./base.vrd", "/u/"), here + "/base.vrd");
+  EXPECT_EQ(resolveRecordFileName("/data//run.vrd", "/u/"), "/data/run.vrd");
+  QDir::setCurrent(before);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -358,9 +361,38 @@ TEST(RecordFileProblemTest, SaysWhyAFileCannotBeUsed) {
   EXPECT_TRUE(recordFileProblem(dir.filePath("no/new.vrd")).contains(dir.filePath("no")));
   // A folder that refuses new files, whoever runs the test.
   EXPECT_EQ(recordFileProblem("/proc/self/rec.vrd"), Texts::text(9747).arg("/proc/self"));
-  EXPECT_EQ(recordFileProblem(dir.path() + "/"), Texts::text(9748));  // a folder is no record file
+  EXPECT_EQ(recordFileProblem(dir.path() + "/"), Texts::text(9750));  // a folder is no record file
+  EXPECT_EQ(recordFileProblem("/dev/null"), Texts::text(9751));
   writeFile(dir.filePath("old.vrd"), QByteArray(80, '\0'));
   EXPECT_TRUE(recordFileProblem(dir.filePath("old.vrd")).isEmpty());
+  // No read permission. The super-user reads any file, but not a write-only system setting.
+  const QString locked = ::geteuid() == 0 ? QStringLiteral("/proc/sys/vm/drop_caches") : dir.filePath("old.vrd");
+  ::chmod(dir.filePath("old.vrd").toLocal8Bit().constData(), 0200);
+  const int probe = ::open(locked.toLocal8Bit().constData(), O_RDONLY);
+  if (probe >= 0) {
+    ::close(probe);
+    GTEST_SKIP() << locked.toStdString() << " can be read here";
+  }
+  EXPECT_EQ(recordFileProblem(locked), Texts::text(9752));
+}
+
+TEST_F(MainFormTest, ARecordFileThatIsAFolderIsNamedAsSuchAndLendsNoSize) {
+  const QString folder = dir.filePath("folder.vrd");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  // Entries enough for the folder itself to measure some KB, on any file system.
+  for (int i = 0; i < 100; ++i) writeFile(folder + QStringLiteral("/entry-with-a-long-name-%1").arg(i), {});
+  {
+    BoxAnswer ok(box, {2});
+    make({folder});
+    EXPECT_TRUE(ok.allUsed());
+  }
+  const QString said = box.findChild<QLabel*>("lblText")->text();
+  EXPECT_TRUE(said.contains(folder) && said.contains(Texts::text(9750))) << said.toStdString();
+  EXPECT_EQ(main->recordFileName(), "Default.vrd");
+  // The caption names the file shown, with its own size: none yet.
+  const QString caption = child<QLabel>("lblFileLine")->text();
+  EXPECT_TRUE(caption.contains(user() + "recordings/Default.vrd")) << caption.toStdString();
+  EXPECT_TRUE(caption.endsWith("[  0 KB ]")) << caption.toStdString();
 }
 
 TEST(WindowPlacementTest, AFormLandsFullyOnItsMonitor) {
