@@ -38,7 +38,10 @@ contains "$WORK/info" "E_0.appended" "the appended mark"
 # --events stops the recording, Ctrl-C stops it cleanly with the stop mark.
 expect_rc 0 "events limit" "$CLI" record "$WORK/b.vrd" --simulate=stress --baud 115200 --events 500 --quiet
 n=$("$CLI" info "$WORK/b.vrd" --json | sed -n 's/.*"records": \([0-9]*\).*/\1/p')
-[ "${n:-0}" -ge 500 ] && [ "${n:-0}" -lt 2000 ] && ok || bad "--events 500 wrote $n records"
+[ "${n:-0}" -eq 503 ] && ok || bad "--events 500 wrote $n records, not the start marks, 500 and the stop mark"
+expect_rc 0 "one event" "$CLI" record "$WORK/one.vrd" --simulate=stress --baud 4000000 --events 1 --quiet
+n=$("$CLI" info "$WORK/one.vrd" --json | sed -n 's/.*"records": \([0-9]*\).*/\1/p')
+[ "${n:-0}" -eq 4 ] && ok || bad "--events 1 wrote $n records"
 "$CLI" record "$WORK/c.vrd" --simulate --quiet >"$WORK/out" 2>&1 &
 pid=$!
 sleep 1.5
@@ -96,6 +99,64 @@ contains "$WORK/out" "\"file\": \"$WORK/base.vrd\"" "the file beside the user"
 expect_rc 0 "ports --simulate" "$CLI" ports --simulate
 contains "$WORK/out" "SIM-A" "simulated ports offered"
 
+# One recording to a file at a time: a second recorder is turned away before it touches it.
+"$CLI" record "$WORK/a.vrd" --simulate --append --quiet >"$WORK/bg.out" 2>&1 &
+pid=$!
+sleep 1
+before=$(stat -c %s "$WORK/a.vrd")
+for mode in --append --replace; do
+  expect_rc 1 "second recorder $mode" "$CLI" record "$WORK/a.vrd" --simulate --duration 1 $mode
+  contains "$WORK/err" "Another recording holds this record file" "the refusal says why"
+  contains "$WORK/err" "$WORK/a.vrd" "and names the file"
+done
+[ "$(stat -c %s "$WORK/a.vrd")" -ge "$before" ] && ok || bad "the running recording lost records"
+expect_rc 0 "info while it records" "$CLI" info "$WORK/a.vrd"
+# A closed terminal (SIGHUP) ends it as cleanly as Ctrl-C.
+kill -HUP $pid
+wait $pid && ok || bad "SIGHUP ends the recording with status 0"
+contains "$WORK/bg.out" "records written" "the summary after SIGHUP"
+"$CLI" dump "$WORK/a.vrd" | tail -n 1 >"$WORK/last"
+contains "$WORK/last" "E_0.user stop" "SIGHUP leaves the stop mark last"
+python3 - "$WORK/a.vrd" <<'PY' && ok || bad "event numbers and counters run on through the appends"
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+prev = [0] * 5
+for i in range(len(d) // 80):
+    r = d[80 * i: 80 * i + 80]
+    c = struct.unpack_from("<5q", r, 32)
+    assert struct.unpack_from("<I", r, 0)[0] == i and all(a >= b for a, b in zip(c, prev)), i
+    prev = c
+PY
+
+# Appending needs a record file: anything else is refused and left as it was.
+cp "$(dirname "$0")/../../README.md" "$WORK/readme.vrd"
+expect_rc 1 "append to a text file" "$CLI" record "$WORK/readme.vrd" --simulate --append --duration 1
+contains "$WORK/err" "not a record file" "the refusal says why"
+cmp -s "$(dirname "$0")/../../README.md" "$WORK/readme.vrd" && ok || bad "the text file was changed"
+
+# Scenarios that would hang or record nothing for ever.
+printf '# nothing but a comment\n' >"$WORK/empty.scn"
+expect_rc 2 "a scenario that sends nothing" "$CLI" record "$WORK/e.vrd" --simulate="$WORK/empty.scn"
+contains "$WORK/err" "empty.scn:1: the scenario sends nothing" "names file and line"
+printf 'repeat forever\n  stress 9600 1ms\nend\n' >"$WORK/short.scn"
+expect_rc 0 "steps shorter than a character" timeout 20 "$CLI" record "$WORK/e.vrd" --simulate="$WORK/short.scn" --duration 1 --quiet
+# A link faster than the capture: overruns, and the time limit and signals still hold.
+start=$(date +%s%N)
+expect_rc 0 "a link faster than the capture" timeout 20 "$CLI" record "$WORK/fast.vrd" --simulate=stress --baud 12345678 --duration 1 --quiet
+took=$((($(date +%s%N) - start) / 1000000))
+[ "$took" -lt 4000 ] && ok || bad "--duration 1 took $took ms"
+"$CLI" info "$WORK/fast.vrd" --json >"$WORK/out"
+le=$(sed -n 's/.*"LE": \([0-9]*\).*/\1/p' "$WORK/out")
+[ "${le:-0}" -gt 0 ] && ok || bad "bytes lost without an overrun"
+"$CLI" record "$WORK/fast2.vrd" --simulate=stress --baud 12345678 --quiet >/dev/null 2>&1 &
+pid=$!
+sleep 1
+start=$(date +%s%N)
+kill -TERM $pid
+wait $pid && ok || bad "SIGTERM ends a flooded recording with status 0"
+took=$((($(date +%s%N) - start) / 1000000))
+[ "$took" -lt 3000 ] && ok || bad "SIGTERM took $took ms"
+
 # Real termios on two pseudo-terminals; the adapter is pulled while recording.
 if [ -n "${PTY_FEEDER:-}" ]; then
   coproc FEED { "$PTY_FEEDER" 2; }
@@ -109,6 +170,27 @@ if [ -n "${PTY_FEEDER:-}" ]; then
   contains "$WORK/dump" "D2 4F O" "the D2 line arrives on port A"
   tail -n 1 "$WORK/dump" >"$WORK/last"
   contains "$WORK/last" "E_0.user stop" "the recording still ends with the stop mark"
+
+  # Both lines busy at 94 % for a few seconds: the stamps keep to the wall clock.
+  coproc FEED { "$PTY_FEEDER" paced 9600 94 3; }
+  read -r ptyA ptyB <&"${FEED[0]}"
+  # One device under two names is one port: refused before the file is touched.
+  ln -s "$ptyB" "$WORK/link-to-b"
+  cp "$WORK/a.vrd" "$WORK/keep.vrd"
+  expect_rc 2 "one device as both ports" "$CLI" record "$WORK/keep.vrd" --replace --port-a "$WORK/link-to-b" --port-b "$ptyB"
+  contains "$WORK/err" "two different ports" "the refusal"
+  cmp -s "$WORK/a.vrd" "$WORK/keep.vrd" && ok || bad "the file to be replaced was changed"
+  "$CLI" record "$WORK/paced.vrd" --port-a "$ptyA" --port-b "$ptyB" --baud 9600 --quiet --clock >"$WORK/out" 2>"$WORK/err" &
+  pid=$!
+  read -r lastByte <&"${FEED[0]}"
+  sleep 0.3
+  kill -INT $pid
+  wait $pid && ok || bad "the paced recording ends with status 0"
+  exec {FEED[1]}>&-
+  lead=$(sed -n 's/^stop mark stamped \(-*[0-9.]*\) ms.*/\1/p' "$WORK/out")
+  python3 -c "import sys; sys.exit(0 if abs(float('${lead:-9999}')) < 50 else 1)" && ok || bad "stop mark $lead ms off the clock"
+  n=$("$CLI" info "$WORK/paced.vrd" --json | sed -n 's/.*"D1": \([0-9]*\).*/\1/p')
+  [ "${n:-0}" -eq 2707 ] && ok || bad "D1 carried $n bytes, not 2707"
 fi
 
 echo "$pass passed, $fail failed"
