@@ -193,5 +193,20 @@ if [ -n "${PTY_FEEDER:-}" ]; then
   [ "${n:-0}" -eq 2707 ] && ok || bad "D1 carried $n bytes, not 2707"
 fi
 
+# The window, too, ends a recording with its stop mark on a shutdown or a closed session.
+if [ -n "${VORLOG_GUI:-}" ]; then
+  for sig in TERM HUP; do
+    rm -f "$VORLOG_USER_PATH/Vorlog.ini"
+    QT_QPA_PLATFORM=offscreen "$VORLOG_GUI" "$WORK/gui-$sig.vrd" --simulate --record >/dev/null 2>&1 &
+    pid=$!
+    sleep 4
+    kill -$sig $pid
+    wait $pid && ok || bad "SIG$sig ends the window with status 0"
+    "$CLI" dump "$WORK/gui-$sig.vrd" 2>/dev/null | tail -n 1 >"$WORK/last"
+    contains "$WORK/last" "E_0.user stop" "SIG$sig: the window's recording ends with the stop mark"
+    [ -s "$VORLOG_USER_PATH/Vorlog.ini" ] && ok || bad "SIG$sig: the window saved its configuration"
+  done
+fi
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]
