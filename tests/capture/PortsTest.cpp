@@ -17,7 +17,8 @@
 
 namespace {
 
-struct PortsFixture : ::testing::Test {
+// Both ports on fake devices with the engine behind them.
+struct PortsRig {
   ManualClock clock;
   LiveViewBuffer live;
   CaptureEngine engine{clock, live};
@@ -25,7 +26,9 @@ struct PortsFixture : ::testing::Test {
   RecordingMessages messages;
   bool changed = false;
   Ports ports{a.port, b.port, engine, messages, changed};
+};
 
+struct PortsFixture : ::testing::Test, PortsRig {
   void offer(QStringList numbers) {
     ports.portListA = ports.portListB = numbers;
     const PortValueLists v = PortValueLists::defaults();
@@ -209,15 +212,9 @@ TEST_F(RegistryFixture, APortGoneBeforeItIsProbedIsListedAsGoneWithoutWaiting) {
       EXPECT_EQ(why, Texts::text(9533).arg(p.path));
     }
   }
-  ManualClock engineClock;
-  LiveViewBuffer live;
-  CaptureEngine engine{engineClock, live};
-  FakePort a{"ComA"}, b{"ComB"};
-  RecordingMessages messages;
-  bool changed = false;
-  Ports ports{a.port, b.port, engine, messages, changed};
-  ports.BuildPortLists(r, PortValueLists::defaults());
-  EXPECT_EQ(ports.portListA, QStringList{QString::number(r.numberFor(alive))});
+  PortsRig rig;
+  rig.ports.BuildPortLists(r, PortValueLists::defaults());
+  EXPECT_EQ(rig.ports.portListA, QStringList{QString::number(r.numberFor(alive))});
   EXPECT_LT(clock.elapsed(), 1000);
   ::close(lockedMaster);
   ::close(aliveMaster);
