@@ -146,7 +146,6 @@ int runRecord(const QStringList& in) {
   {
     RecordFile probe(messages);
     probe.setName(s.file.name());
-    probe.qualifyName(userPath());
     if (!probe.isRegularOrAbsent()) {
       VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
                     QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
