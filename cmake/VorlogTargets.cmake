@@ -1,19 +1,23 @@
 # Warnings on our own code (errors only where VORLOG_WERROR asks: the project's scripts
-# and CI, never a user's build), and the optional sanitizer build.
+# and CI, never a user's build), the optional sanitizer build, and the libFuzzer build.
 function(vorlog_target_options target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-missing-field-initializers)
   if(VORLOG_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
-  if(VORLOG_SANITIZE)
+  if(VORLOG_SANITIZE OR VORLOG_LIBFUZZER)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+  # The code the fuzz targets call is instrumented too, or libFuzzer sees only the harness.
+  if(VORLOG_LIBFUZZER)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
   endif()
 endfunction()
 
 # Libraries hand the sanitizer runtime on to whatever links them.
 function(vorlog_library_link_options target)
-  if(VORLOG_SANITIZE)
+  if(VORLOG_SANITIZE OR VORLOG_LIBFUZZER)
     target_link_options(${target} INTERFACE -fsanitize=address,undefined)
   endif()
 endfunction()
