@@ -1,9 +1,24 @@
-# Warnings as errors on our own code, and the optional sanitizer build.
+# Warnings on our own code (errors only where VORLOG_WERROR asks: the project's scripts
+# and CI, never a user's build), the optional sanitizer build, and the libFuzzer build.
 function(vorlog_target_options target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
-  if(VORLOG_SANITIZE)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-missing-field-initializers)
+  if(VORLOG_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(VORLOG_SANITIZE OR VORLOG_LIBFUZZER)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+  # The code the fuzz targets call is instrumented too, or libFuzzer sees only the harness.
+  if(VORLOG_LIBFUZZER)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
+endfunction()
+
+# Libraries hand the sanitizer runtime on to whatever links them.
+function(vorlog_library_link_options target)
+  if(VORLOG_SANITIZE OR VORLOG_LIBFUZZER)
+    target_link_options(${target} INTERFACE -fsanitize=address,undefined)
   endif()
 endfunction()
 
@@ -13,7 +28,5 @@ function(vorlog_core_library name folder)
   add_library(${name} STATIC ${_src})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   vorlog_target_options(${name})
-  if(VORLOG_SANITIZE)
-    target_link_options(${name} INTERFACE -fsanitize=address,undefined)
-  endif()
+  vorlog_library_link_options(${name})
 endfunction()

@@ -493,14 +493,18 @@ const ViewColumns& Configuration::view(int mode) const {
   return mode == 4 ? dataDump : mode == 3 ? dataOnly : vertical;
 }
 
+// An item is quoted when reading it bare would change it: blanks and commas split the
+// list, a quote opens a quoted item, and the reader trims every Unicode blank (U+00A0,
+// U+3000, ...) from the ends of the value. Control characters are written as blanks, so
+// quoting them keeps at least the item whole.
 QString encodeList(const QStringList& items) {
   QString out;
   for (qsizetype i = 0; i < items.size(); ++i) {
     if (i) out += QLatin1Char(',');
     const QString& item = items[i];
-    bool quote = item.isEmpty();
+    bool quote = item.isEmpty() || item.front().isSpace() || item.back().isSpace();
     for (QChar c : item)
-      if (c.unicode() <= ' ' || c == QLatin1Char(',') || c == QLatin1Char('"')) quote = true;
+      if (c.unicode() <= ' ' || c.unicode() == 0x7f || c == QLatin1Char(',') || c == QLatin1Char('"')) quote = true;
     if (!quote) {
       out += item;
       continue;

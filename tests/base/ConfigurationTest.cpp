@@ -259,6 +259,28 @@ TEST_F(ConfigurationTest, ListsWithCommasBlanksAndQuotes) {
   EXPECT_EQ(loaded("[Port Standards]\nDatabits=\nStopbits= , ,\n").databits, (QStringList{"5", "6", "7", "8"}));
 }
 
+// The reader trims every Unicode blank from the ends of a value, not only the ASCII
+// ones: an item that starts or ends with one must be quoted to come back as it was,
+// wherever it stands in the list.
+TEST_F(ConfigurationTest, ListItemsWithUnicodeBlanksAtTheirEnds) {
+  const QString x = QStringLiteral("x");
+  for (const char16_t blank : {u'\u3000', u'\u00a0', u'\u0085', u'\u2028', u'\u202f', u' '}) {
+    const QString b(QChar{blank});
+    for (const QStringList& items : {QStringList{b + x}, QStringList{x + b}, QStringList{b}, QStringList{b + x, x + b},
+                                     QStringList{x, b + x + b, x}, QStringList{x + b + x}}) {
+      SCOPED_TRACE(QStringLiteral("U+%1 in %2").arg(int(blank), 4, 16, QLatin1Char('0')).arg(items.join(u'|')).toStdString());
+      EXPECT_EQ(decodeList(encodeList(items)), items);
+      Configuration c;
+      c.baudrates = items;
+      ASSERT_TRUE(c.save(path()));
+      Configuration back;
+      back.load(path());
+      EXPECT_EQ(back.baudrates, items);
+    }
+  }
+  EXPECT_EQ(encodeList({QStringLiteral("a\u3000b")}), QStringLiteral("a\u3000b"));  // inside an item it needs no quotes
+}
+
 TEST_F(ConfigurationTest, EmptyGarbageAndLongLinesGiveDefaults) {
   const Configuration defaults = [] {
     Configuration c;

@@ -216,7 +216,7 @@ TEST(TermiosParmrkParser, CountersTellTheKindOfEachMark) {
   // Counted before its mark arrives: the credit waits for the next read.
   RecordingSink later;
   ++c.parity;
-  feed(p, "x" + bytes({0xFF}), later);
+  feed(p, bytes({'x', 0xFF}), later);
   feed(p, bytes({0, 'B'}), later);
   EXPECT_EQ(later.text(), "D78 E02+42 ");
 }

@@ -1,21 +1,16 @@
 // Any bytes as Klaxor.ini: counting in and out must not crash or hang, and must leave
 // the right count in the file whatever was there before.
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
-#include <cstdio>
-#include <cstdlib>
-
 #include "alerter/InstanceSlots.h"
+#include "alerter/KlaxorTexts.h"
+#include "tests/fuzz/FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const QString userPath = QDir::tempPath() + QStringLiteral("/vorlog-fuzz-klaxor-%1/").arg(::getpid());
-  QDir().mkpath(userPath);
-  QFile file(InstanceSlots::iniPath(userPath));
-  if (!file.open(QIODevice::WriteOnly)) return 0;
-  file.write(reinterpret_cast<const char*>(data), qint64(size));
-  file.close();
+  // The alerter's problems are worded from its own table, as in the program; Vorlog's
+  // table has no such numbers.
+  static const bool klaxorTexts = (Klaxor::useKlaxorTexts(), true);
+  (void)klaxorTexts;
+  static const QString userPath = fuzz::scratch();
+  if (!fuzz::writeInput(InstanceSlots::iniPath(userPath), data, size)) return 0;
 
   InstanceSlots alerter(userPath);
   if (alerter.countIn() != 1 || InstanceSlots::storedCount(userPath) != 1) {
@@ -26,6 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (InstanceSlots::storedCount(userPath) != 0) {
     std::fprintf(stderr, "counting out over this file went wrong\n");
     std::abort();
+  }
+  // What goes to standard error must say something.
+  for (const QString& problem : alerter.problems()) {
+    if (problem.isEmpty()) {
+      std::fprintf(stderr, "a problem without its text\n");
+      std::abort();
+    }
   }
   return 0;
 }

@@ -1,12 +1,8 @@
 // Any bytes as a record file: reading every record and labelling it must not crash.
-#include <unistd.h>
-
-#include <QDir>
-#include <cstdio>
-
 #include "recording/RecordFile.h"
 #include "recording/RecordText.h"
 #include "settings/MessageSink.h"
+#include "tests/fuzz/FuzzScratch.h"
 
 namespace {
 struct Quiet : MessageSink {
@@ -16,11 +12,8 @@ struct Quiet : MessageSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const QString path = QDir::tempPath() + QStringLiteral("/vorlog-fuzz-%1.vrd").arg(::getpid());
-  FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
-  if (!f) return 0;
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  static const QString path = fuzz::scratch() + QStringLiteral("input.vrd");
+  if (!fuzz::writeInput(path, data, size)) return 0;
   Quiet quiet;
   RecordFile file(quiet);
   file.setName(path);
@@ -31,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)markLabel(file.readBuffer());
     (void)formatOleDate(file.readBuffer().timeStamp);
   }
-  file.ShowRecordFileLine(QStringLiteral("/tmp/"));
+  file.ShowRecordFileLine(fuzz::scratch());
   return 0;
 }
