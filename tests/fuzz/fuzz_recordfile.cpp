@@ -1,4 +1,6 @@
 // Any bytes as a record file: reading every record and labelling it must not crash.
+#include <cstdlib>
+
 #include "recording/RecordFile.h"
 #include "recording/RecordText.h"
 #include "settings/MessageSink.h"
@@ -25,5 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)formatOleDate(file.readBuffer().timeStamp);
   }
   file.ShowRecordFileLine(fuzz::scratch());
+
+  // What appending looks at before it touches anything: the first and the last whole record.
+  if (file.acquireRecording() < 0) return 0;
+  const int64_t whole = file.recordingSize() / int64_t(kRecordSize);
+  EventRecord first = zeroRecord(), last = zeroRecord();
+  if (whole > 0 && file.seekRecording(0) && file.readRecording(first) &&
+      file.seekRecording((whole - 1) * int64_t(kRecordSize)) && file.readRecording(last))
+    (void)isContinuableRecording(first, last, whole - 1);
+  if (file.recordingSize() != int64_t(size)) std::abort();  // looking never changes the file
+  file.releaseRecording();
   return 0;
 }
