@@ -622,6 +622,22 @@ bool parseScenario(const QByteArray& text, const QString& sourceName, Scenario* 
   return parser.run();
 }
 
+void settleEmits(Scenario* scenario, const ScenarioTiming& timing) {
+  std::vector<ScenarioOp>& ops = scenario->ops;
+  // From the end: a block's body, nested blocks included, is settled before the block.
+  for (size_t i = ops.size(); i-- > 0;) {
+    ScenarioOp& op = ops[i];
+    if (op.kind == ScenarioOp::Kind::Stress && !op.endless && timing.charactersIn(op.ns, op.baud) == 0) {
+      op.emits = 0;
+    } else if (op.kind == ScenarioOp::Kind::Repeat && op.emits) {
+      uint8_t emits = 0;
+      for (uint32_t j = uint32_t(i) + 1; j < op.bodyEnd; j = ops[j].kind == ScenarioOp::Kind::Repeat ? ops[j].bodyEnd : j + 1)
+        emits |= ops[j].emits;
+      op.emits = emits;
+    }
+  }
+}
+
 Scenario stressScenario(int32_t baud, double seconds, uint32_t seed) {
   Scenario s;
   s.sourceName = QStringLiteral("stress");

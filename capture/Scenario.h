@@ -84,6 +84,12 @@ struct ScenarioTiming {
   uint64_t charactersIn(uint64_t ns, int32_t baud) const;
 };
 
+// Once the port settings are known: a stress run shorter than one character sends
+// nothing, so it, and a block whose only events came from such runs, is marked as
+// producing none. The link then passes such a block in one step instead of looping
+// through it without an event, for ever under `repeat forever`.
+void settleEmits(Scenario* scenario, const ScenarioTiming& timing);
+
 // What a stretch of scenario does to the two time cursors, as a 2x2 max-plus
 // matrix: after it, cursor[i] = max over j of (m[i][j] + cursor[j]); -1 stands for
 // "no dependency". Entries are never negative otherwise.

@@ -367,6 +367,7 @@ void SimulatedLink::latchTiming() {
   run.timing.frequency = f == 0 ? 1000000000ull : std::min<uint64_t>(f, 1000000000000ull);
   run.timing.bitsPerCharacter = s.bitsPerCharacter();
   run.timing.defaultBaud = s.baud;
+  settleEmits(&run.scenario, run.timing);
   run.maps.emplace(run.scenario, run.timing);
   for (int side = 0; side < 2; ++side) run.walkers[side].reset(&run.scenario, &*run.maps, &run.timing, side);
   run.latched = true;

@@ -335,6 +335,24 @@ TEST(SimulatedLink, BlocksASideCannotSeeCostNothing) {
   f.runTo(10 * kMs, kMs);
   EXPECT_TRUE(f.b.text.empty());
   EXPECT_FALSE(f.link.finished());
+
+  // A stress shorter than one character (1.04 ms at 9600 8N1) sends nothing: its block
+  // is passed in one step too, not looped through without an event.
+  Bench s;
+  s.load(
+      "repeat 1000000000000\n  stress 9600 1ms\nend\n"
+      "d1 \"z\"\n");
+  s.open();
+  s.runTo(10 * kMs, kMs);
+  EXPECT_TRUE(s.a.text.empty());
+  EXPECT_TRUE(s.b.text.empty());
+  EXPECT_FALSE(s.link.finished());
+  Bench endless;
+  endless.load("stress 9600 2ms\nrepeat forever\n  stress 9600 1ms\nend\n");
+  endless.open();
+  endless.runTo(10 * kMs, kMs);
+  EXPECT_EQ(endless.a.text.size(), 1u);  // the two-millisecond stress still sends its character
+  EXPECT_FALSE(endless.link.finished());
 }
 
 TEST(SimulatedLink, DeliveryIsNeverReentrant) {
