@@ -6,14 +6,25 @@
 # executions, speed, coverage and features of each run; exits 1 when a target found
 # something: the input is kept in build-fuzz/findings/TARGET/, the log beside it.
 #
-#   scripts/fuzz.sh [SECONDS]
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     (TARGET: fuzz_config, ...; default all)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+  echo "usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2
   exit 2
 fi
+shift $(( $# > 0 ? 1 : 0 ))
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for src in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
+fi
+for name in "${targets[@]}"; do
+  if [ ! -f "tests/fuzz/$name.cpp" ]; then
+    echo "scripts/fuzz.sh: no fuzz target $name (tests/fuzz/$name.cpp)" >&2
+    exit 2
+  fi
+done
 jobs=${VORLOG_JOBS:-2}
 
 bash scripts/setup.sh || exit 1
@@ -43,10 +54,10 @@ trap 'exit 130' INT TERM
 
 status=0
 printf '%-16s %12s %8s %7s %7s  %s\n' target executions exec/s cov ft result
-for src in tests/fuzz/fuzz_*.cpp; do
-  name=$(basename "$src" .cpp)
+for name in "${targets[@]}"; do
   corpus=$scratch/$name/corpus
   findings=build-fuzz/findings/$name
+  rm -rf "$findings"
   mkdir -p "$corpus" "$scratch/$name/tmp" "$findings"
   [ -d "tests/fuzz/seeds/$name" ] && cp tests/fuzz/seeds/"$name"/* "$corpus"/
   log=$findings/fuzz.log

@@ -393,6 +393,12 @@ TEST(SimulatedLink, BlocksASideCannotSeeCostNothing) {
   n.open();
   n.runTo(1100 * kMs, 100 * kMs);
   EXPECT_EQ(n.b.text, "z");
+  Bench endless;
+  endless.load("stress 9600 2ms\nrepeat forever\n  stress 9600 1ms\nend\n");
+  endless.open();
+  endless.runTo(10 * kMs, kMs);
+  EXPECT_EQ(endless.a.text.size(), 1u);  // the two-millisecond stress still sends its character
+  EXPECT_FALSE(endless.link.finished());
 }
 
 TEST(SimulatedLink, DeliveryIsNeverReentrant) {
