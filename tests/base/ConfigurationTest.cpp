@@ -22,6 +22,15 @@ namespace {
 class ConfigurationTest : public ::testing::Test {
  protected:
   QString path(const char* name = "Vorlog.ini") const { return dir_.filePath(QString::fromLatin1(name)); }
+  // A list saved with the configuration and loaded back.
+  QStringList throughFile(QStringList Configuration::*list, const QStringList& items) const {
+    Configuration c;
+    c.*list = items;
+    EXPECT_TRUE(c.save(path()));
+    Configuration back;
+    back.load(path());
+    return back.*list;
+  }
   void write(const QByteArray& bytes, const char* name = "Vorlog.ini") const {
     QFile f(path(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -246,12 +255,7 @@ TEST_F(ConfigurationTest, ListsWithCommasBlanksAndQuotes) {
   EXPECT_EQ(decodeList(encodeList(tricky)), tricky);
   EXPECT_EQ(encodeList({"5", "6,5", ""}), "5,\"6,5\",\"\"");
 
-  Configuration c;
-  c.parities = tricky;
-  ASSERT_TRUE(c.save(path()));
-  Configuration back;
-  back.load(path());
-  EXPECT_EQ(back.parities, tricky);
+  EXPECT_EQ(throughFile(&Configuration::parities, tricky), tricky);
 
   // As a user might edit them by hand.
   EXPECT_EQ(decodeList("9600, 19200,,38400,"), (QStringList{"9600", "19200", "38400"}));
@@ -270,12 +274,7 @@ TEST_F(ConfigurationTest, ListItemsWithUnicodeBlanksAtTheirEnds) {
                                      QStringList{x, b + x + b, x}, QStringList{x + b + x}}) {
       SCOPED_TRACE(QStringLiteral("U+%1 in %2").arg(int(blank), 4, 16, QLatin1Char('0')).arg(items.join(u'|')).toStdString());
       EXPECT_EQ(decodeList(encodeList(items)), items);
-      Configuration c;
-      c.baudrates = items;
-      ASSERT_TRUE(c.save(path()));
-      Configuration back;
-      back.load(path());
-      EXPECT_EQ(back.baudrates, items);
+      EXPECT_EQ(throughFile(&Configuration::baudrates, items), items);
     }
   }
   EXPECT_EQ(encodeList({QStringLiteral("a\u3000b")}), QStringLiteral("a\u3000b"));  // inside an item it needs no quotes
