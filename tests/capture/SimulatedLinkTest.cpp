@@ -314,7 +314,7 @@ TEST(SimulatedLink, ALinkTooFastForTheCaptureOverrunsInsteadOfFallingBehind) {
   // and a pump's work.
   const double perMs = 1234.5678, due = perMs * double(run.elapsed());
   EXPECT_GE(double(link.bytesSent(End::A)), due - perMs * 200);
-  EXPECT_LE(double(link.bytesSent(End::A)), due + perMs * 2);
+  EXPECT_LE(double(link.bytesSent(End::A)), due + perMs * 20);
 }
 
 TEST(SimulatedLink, StressAt921600DeliversExactlyOneSecondOfBytes) {

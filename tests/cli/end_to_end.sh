@@ -199,7 +199,12 @@ if [ -n "${VORLOG_GUI:-}" ]; then
     rm -f "$VORLOG_USER_PATH/Vorlog.ini"
     QT_QPA_PLATFORM=offscreen "$VORLOG_GUI" "$WORK/gui-$sig.vrd" --simulate --record >/dev/null 2>&1 &
     pid=$!
-    sleep 4
+    # Until the window records (a slow start under the sanitizers must not see the signal first).
+    for _ in $(seq 100); do
+      [ "$(stat -c %s "$WORK/gui-$sig.vrd" 2>/dev/null || echo 0)" -gt 800 ] && break
+      sleep 0.2
+    done
+    sleep 0.5
     kill -$sig $pid
     wait $pid && ok || bad "SIG$sig ends the window with status 0"
     "$CLI" dump "$WORK/gui-$sig.vrd" 2>/dev/null | tail -n 1 >"$WORK/last"
