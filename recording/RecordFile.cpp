@@ -58,11 +58,6 @@ bool RecordFile::refuseNonRegular() {
   return true;
 }
 
-bool RecordFile::deleteFile() {
-  if (::unlink(name_.toLocal8Bit().constData()) == 0 || errno == ENOENT) return true;
-  noteError(errno);
-  return false;
-}
 
 int RecordFile::OpenRecordFile(Handle which) {
   CloseRecordFile(which);
@@ -170,6 +165,13 @@ bool RecordFile::readRecording(EventRecord& record) {
   const ssize_t n = ::pread(recordingFd_, &record, kRecordSize, writePos_);
   if (n != ssize_t(kRecordSize)) return false;
   return seekRecording(writePos_ + int64_t(kRecordSize));
+}
+
+int64_t RecordFile::readEnds(EventRecord& first, EventRecord& last) {
+  const int64_t whole = recordingSize() / int64_t(kRecordSize);
+  if (whole < 1 || !seekRecording(0) || !readRecording(first)) return 0;
+  if (!seekRecording((whole - 1) * int64_t(kRecordSize)) || !readRecording(last)) return 0;
+  return whole;
 }
 
 bool RecordFile::cutPartialTail() {

@@ -48,7 +48,6 @@ class RecordFile : public RecordSink {
   bool exists() const;
   // False for something that is there but is no regular file (a folder, a device).
   bool isRegularOrAbsent() const;
-  bool deleteFile();
   // What the system said about the last failed operation.
   QString lastError() const { return lastError_; }
 
@@ -56,6 +55,9 @@ class RecordFile : public RecordSink {
   int64_t recordingSize() const;
   bool seekRecording(int64_t offset);
   bool readRecording(EventRecord& record);
+  // The first and the last whole record, read at their places; the number of whole
+  // records, 0 when there are none or a read failed.
+  int64_t readEnds(EventRecord& first, EventRecord& last);
   // Cuts a partial record left at the end (a crash mid-write) so appends stay aligned.
   bool cutPartialTail();
   bool writeRecord(const EventRecord& record) override;

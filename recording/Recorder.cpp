@@ -95,12 +95,8 @@ bool Recorder::LoadRecorder() {
 }
 
 bool Recorder::checkAppendable() {
-  RecordFile& f = p_.file;
-  const int64_t whole = f.recordingSize() / int64_t(kRecordSize);
-  EventRecord first = zeroRecord(), last = zeroRecord();
-  if (whole < 1 || !f.seekRecording(0) || !f.readRecording(first)) return false;
-  if (!f.seekRecording((whole - 1) * int64_t(kRecordSize)) || !f.readRecording(last)) return false;
-  return isContinuableRecording(first, last, whole - 1);
+  const int64_t whole = p_.file.readEnds(appendFirst_, appendLast_);
+  return whole > 0 && isContinuableRecording(appendFirst_, appendLast_, whole - 1);
 }
 
 bool Recorder::prepareRecordFile() {
@@ -130,16 +126,13 @@ bool Recorder::prepareRecordFile() {
 
 bool Recorder::prepareAppend() {
   RecordFile& f = p_.file;
+  // The ends were read by the check; cutting a partial tail leaves the whole records as they are.
   if (!f.cutPartialTail()) return false;
-  const int64_t size = f.recordingSize();
   p_.engine.InitLineActivity();
-  EventRecord first = zeroRecord(), last = zeroRecord();
-  if (!f.seekRecording(0) || !f.readRecording(first)) return false;
-  p_.engine.RestoreCountersFromRecord(first, CaptureEngine::RestoreFrom::FirstRecord);
-  if (!f.seekRecording(size - int64_t(kRecordSize)) || !f.readRecording(last)) return false;
-  p_.engine.setPreviousRecord(last);
-  p_.engine.RestoreCountersFromRecord(last, CaptureEngine::RestoreFrom::LastRecord);
-  if (!f.seekRecording(size)) return false;
+  p_.engine.RestoreCountersFromRecord(appendFirst_, CaptureEngine::RestoreFrom::FirstRecord);
+  p_.engine.setPreviousRecord(appendLast_);
+  p_.engine.RestoreCountersFromRecord(appendLast_, CaptureEngine::RestoreFrom::LastRecord);
+  if (!f.seekRecording(f.recordingSize())) return false;
   p_.engine.setTimeBaseNow();
   // The line load of this run counts its own bytes over its own time.
   p_.engine.startLoadAveraging();

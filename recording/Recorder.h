@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "capture/EventRecord.h"
+
 class CaptureEngine;
 class LiveViewBuffer;
 class MessageSink;
@@ -83,4 +85,5 @@ class Recorder {
   bool replaceDown_ = false;
   int recordMode_ = Append;
   int loadMode_ = 3;
+  EventRecord appendFirst_{}, appendLast_{};  // the ends of a file to be appended to, as checked
 };

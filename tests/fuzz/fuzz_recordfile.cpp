@@ -30,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // What appending looks at before it touches anything: the first and the last whole record.
   if (file.acquireRecording() < 0) return 0;
-  const int64_t whole = file.recordingSize() / int64_t(kRecordSize);
   EventRecord first = zeroRecord(), last = zeroRecord();
-  if (whole > 0 && file.seekRecording(0) && file.readRecording(first) &&
-      file.seekRecording((whole - 1) * int64_t(kRecordSize)) && file.readRecording(last))
-    (void)isContinuableRecording(first, last, whole - 1);
+  if (const int64_t whole = file.readEnds(first, last)) (void)isContinuableRecording(first, last, whole - 1);
   if (file.recordingSize() != int64_t(size)) std::abort();  // looking never changes the file
   file.releaseRecording();
   return 0;
