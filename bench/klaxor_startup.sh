@@ -10,7 +10,7 @@
 # (KLAXOR_VISIBLE_STAMP=1, which also closes the window then).
 set -euo pipefail
 export LC_ALL=C
-klaxor=${1:-build/app/klaxor}
+klaxor=${1:-build/bin/klaxor}
 runs=${2:-5}
 user=$(mktemp -d)
 trap 'rm -rf "$user"' EXIT

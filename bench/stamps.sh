@@ -11,7 +11,7 @@ set -u
 cd "$(dirname "$0")/.."
 BUILD=${1:-build-bench}
 SECONDS_EACH=${2:-60}
-CLI=$BUILD/cli/vorlog-cli
+CLI=$BUILD/bin/vorlog-cli
 FEEDER=$BUILD/tests/pty_feeder
 for p in "$CLI" "$FEEDER"; do [ -x "$p" ] || { echo "build $p first (ninja -C $BUILD vorlog-cli pty_feeder)"; exit 2; }; done
 WORK=$(mktemp -d)

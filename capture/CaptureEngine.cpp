@@ -114,6 +114,7 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
     if (r.signalBytes[s] == 1 || slot.signalBytes[s] != 0) {
       slot.signalBytes[s] = r.signalBytes[s];
       slot.timeStamp = r.timeStamp;
+      activityTicks_[size_t(&slot - activity_.data())] = clock_.ticks();
     }
   }
   // Every byte on a line is activity on it, repeated bytes included.
@@ -122,12 +123,14 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
     activity_[ActD1].d1Flag = 1;
     activity_[ActD1].d1Byte = r.d1Byte;
     activity_[ActD1].timeStamp = r.timeStamp;
+    activityTicks_[ActD1] = clock_.ticks();
   }
   if (r.d2Flag) {
     ++counters_[CntD2];
     activity_[ActD2].d2Flag = 1;
     activity_[ActD2].d2Byte = r.d2Byte;
     activity_[ActD2].timeStamp = r.timeStamp;
+    activityTicks_[ActD2] = clock_.ticks();
   }
   // One error kind on both sides in one record counts once.
   const struct {
@@ -142,6 +145,7 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
     slot.errors[k.d1] = r.errors[k.d1];
     slot.errors[k.d2] = r.errors[k.d2];
     slot.timeStamp = r.timeStamp;
+      activityTicks_[size_t(&slot - activity_.data())] = clock_.ticks();
   }
 }
 
@@ -163,6 +167,9 @@ void CaptureEngine::computeStatistics(EventRecord& r) {
 }
 
 int CaptureEngine::RecordTriggerMark(int action, int triggerType, int triggerNumber) {
+  // A mark carries the line states, never a byte or an error: a byte the closed gate
+  // discarded must not come back in it.
+  pending_.clearDataAndErrors();
   pending_.markCode = uint8_t(action + 1);
   pending_.markType = uint8_t(triggerType);
   pending_.triggerNumber = uint8_t(triggerNumber);
@@ -207,6 +214,7 @@ void CaptureEngine::InitLineActivity() {
     slot = zeroRecord();
     slot.timeStamp = now;
   }
+  activityTicks_.fill(clock_.ticks());
   activity_[ActD1].d1Byte = pending_.d1Byte;
   activity_[ActD1].d1Flag = pending_.d1Flag;
   activity_[ActD2].d2Byte = pending_.d2Byte;

@@ -67,6 +67,9 @@ class CaptureEngine {
   const EventRecord& previousRecord() const { return previous_; }
   const EventRecord& lastBuilt() const { return record_; }
   const LineActivityTable& lineActivity() const { return activity_; }
+  // Counter readings of each slot's last activity: inactivity is measured on these,
+  // so a step of the wall clock cannot fake or hide it.
+  const std::array<uint64_t, ActivitySlotCount>& activityTicks() const { return activityTicks_; }
   int64_t counter(CounterIndex i) const { return counters_[i]; }
   uint64_t minimumSpacing() const { return minSpacing_; }
   int32_t charactersPerSecond() const { return charsPerSecond_; }
@@ -107,6 +110,7 @@ class CaptureEngine {
   EventRecord record_;    // reused for every event; its peak byte carries over
   EventRecord previous_;  // the last record written successfully
   LineActivityTable activity_;
+  std::array<uint64_t, ActivitySlotCount> activityTicks_{};
   uint64_t written_ = 0;
   uint64_t failed_ = 0;
   double markLead_ = 0;

@@ -119,10 +119,15 @@ void PortEventHandler::onStatus(SerialPort& port, int handle) {
     return;
   }
   if (!ReadSignalStates()) return;
-  if (triggers_.EvaluateTriggerEvent(port, handle) == 1 && IsRecordingActive()) {
-    RecordComEvent(0);
-    ArmPortStatusTriggers();
+  const bool baseModemTrigger =
+      (&port == &comA_ && handle == modemHandleA_) || (&port == &comB_ && handle == modemHandleB_);
+  if (baseModemTrigger) {
+    // Every handshake change is recorded through the gate, whatever the triggers make of it.
+    if (IsRecordingActive()) RecordComEvent(0);
+    port.SetStatusTrigger(handle, ModemDelta::All, true);
+    return;
   }
+  triggers_.EvaluateTriggerEvent(port, handle);
 }
 
 void PortEventHandler::onLineError(SerialPort& port, int errorWord, bool d1Side) {

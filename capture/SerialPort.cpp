@@ -97,6 +97,7 @@ int SerialPort::nextHandle() {
 int SerialPort::AddStatusTrigger(int kind) {
   if (kind != StatusKind::Modem && kind != StatusKind::Line) return 0;
   const int h = nextHandle();
+  ++generation_;
   statusTriggers_.push_back({h, kind, 0, false});
   return h;
 }
@@ -114,11 +115,13 @@ bool SerialPort::SetStatusTrigger(int handle, uint16_t mask, bool activate) {
 int SerialPort::AddDataTrigger(const QByteArray& text, bool ignoreCase) {
   if (text.isEmpty() || text.size() > 255) return 0;
   const int h = nextHandle();
+  ++generation_;
   dataTriggers_.push_back({h, text, ignoreCase, prefixFunction(text, ignoreCase), 0});
   return h;
 }
 
 void SerialPort::RemoveTrigger(int handle) {
+  ++generation_;
   std::erase_if(statusTriggers_, [handle](const StatusTrigger& t) { return t.handle == handle; });
   std::erase_if(dataTriggers_, [handle](const DataTrigger& t) { return t.handle == handle; });
 }
@@ -134,9 +137,13 @@ void SerialPort::push(uint8_t byte) {
     if (t.matched == t.text.size()) {
       t.matched = t.failure[size_t(t.matched - 1)];
       const int handle = t.handle;
+      const uint64_t generation = generation_;
       // The matched characters are recorded before the trigger is evaluated.
       notifyAvail();
       emit triggerData(handle);
+      // The trigger set changed (a group fired and the next one was armed): this byte
+      // has done its work; it must not fire the next group too.
+      if (generation != generation_) return;
     }
   }
 }

@@ -110,6 +110,7 @@ class SerialPort : public QObject, private PortSink {
   std::vector<StatusTrigger> statusTriggers_;
   std::vector<DataTrigger> dataTriggers_;
   int lastHandle_ = 0;
+  uint64_t generation_ = 0;  // counts changes of the trigger set
   bool renotifyQueued_ = false;
   bool inNotify_ = false;
 };

@@ -10,9 +10,9 @@ CaptureSession::CaptureSession(const Clock& clk, MessageSink& messages, Recorder
       comA(QStringLiteral("ComA"), [this](int n) { return registry.createDevice(n); }),
       comB(QStringLiteral("ComB"), [this](int n) { return registry.createDevice(n); }),
       ports(comA, comB, engine, messages, environmentChanged),
-      handler(engine, comA, comB, gate, viewLock, noTriggers),
+      handler(engine, comA, comB, gate, viewLock, triggers),
       file(messages),
-      recorder(RecorderParts{engine, liveView, handler, comA, comB, file, gate, noTriggers, messages, ui,
+      recorder(RecorderParts{engine, liveView, handler, comA, comB, file, gate, triggers, messages, ui,
                              environmentChanged, userPath}) {
   if (link) registry.useSimulation(link);
   engine.setRecordSink(&file);

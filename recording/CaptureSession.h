@@ -35,7 +35,7 @@ class CaptureSession {
   SerialPort comB;
   RecordingGate gate;
   ViewLock viewLock;
-  NoTriggers noTriggers;
+  TriggerSlot triggers;  // no triggers until an engine is attached
   bool environmentChanged = false;
   Ports ports;
   PortEventHandler handler;

@@ -63,8 +63,10 @@ void Recorder::btnRecordClick() {
     if (recordMode_ == Abort) p_.file.releaseRecording();
     recDown_ = false;
     p_.ui.setButtons(recDown_, paused_, hold_);
-  } else if (!paused_) {
-    StartRecorder();
+  } else {
+    // From here until the recorder unloads, the engine holds the triggers.
+    p_.triggers.setRecorderLoaded(true);
+    if (!paused_) StartRecorder();
   }
   p_.ui.scrollToLast();
 }
@@ -180,13 +182,14 @@ bool Recorder::StartRecorder() {
     UnloadRecorder();
     return false;
   }
-  if (!p_.triggers.hasActiveTriggers()) {
-    p_.handler.ArmPortStatusTriggers();
+  // Handshake changes are recorded whatever triggers take part; the gate alone decides.
+  p_.handler.ArmPortStatusTriggers();
+  const bool resuming = resumePending_;
+  resumePending_ = false;
+  const bool controlled = resuming ? p_.triggers.resumeSequence() : p_.triggers.StartTriggerSequence();
+  if (!controlled) {
     p_.gate.waiting = false;
     p_.gate.recordingSwitch = true;
-    p_.engine.InitLineActivity();
-  } else {
-    p_.triggers.armFirstGroup();
   }
   p_.handler.ReadSignalStates();
   p_.engine.InitLineActivity();
@@ -194,26 +197,29 @@ bool Recorder::StartRecorder() {
   return true;
 }
 
-void Recorder::StopRecorder() {
+void Recorder::StopRecorder(bool pausing) {
   p_.ui.setStatusText(TextNo::ReadingPending);
   // What already arrived belongs to the recording: take it before the ports close.
   p_.handler.readRemainingData();
   running_ = false;
-  p_.triggers.disarm();
+  // A pause keeps the armed group, to arm it again on resume.
+  if (pausing) p_.triggers.pauseSequence();
+  else p_.triggers.DisarmAllTriggers();
   for (SerialPort* port : {&p_.comA, &p_.comB}) {
     if (!port->isOpen()) continue;
     port->FlushInBuffer();
     port->SetOpen(false);
   }
-  p_.triggers.stopTimer();
 }
 
 void Recorder::UnloadRecorder() {
+  p_.triggers.DisarmAllTriggers();  // also what a pause kept armed
   p_.engine.writeSystemMark(Mark::UserStop);  // fails silently when no file is open
   p_.liveView.resetLiveCount();
   p_.file.CloseRecordFile(H::Recording);
   p_.ui.stopRedrawThread();
   p_.gate.clear();
+  p_.triggers.setRecorderLoaded(false);
   setRecordOffControls();
   p_.ui.refreshFileLine();
   p_.liveView.clear();
@@ -232,11 +238,12 @@ void Recorder::btnStopClick() {
 
 void Recorder::btnPauseClick() {
   if (!paused_) {
-    if (running_) StopRecorder();
+    if (running_) StopRecorder(true);
     paused_ = true;
   } else {
     paused_ = false;
     if (recDown_) {
+      resumePending_ = true;
       StartRecorder();
       p_.ui.setLightsMonitoring(true);
     }

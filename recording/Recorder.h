@@ -53,7 +53,8 @@ class Recorder {
   // replaced file, checks and continues an appended one, sets the system marks.
   bool prepareRecordFile();
   bool StartRecorder();
-  void StopRecorder();
+  // Pausing keeps the armed trigger group for the resume.
+  void StopRecorder(bool pausing = false);
   void UnloadRecorder();
 
   bool running() const { return running_; }
@@ -85,5 +86,6 @@ class Recorder {
   bool replaceDown_ = false;
   int recordMode_ = Append;
   int loadMode_ = 3;
+  bool resumePending_ = false;  // the next start resumes a paused recording
   EventRecord appendFirst_{}, appendLast_{};  // the ends of a file to be appended to, as checked
 };

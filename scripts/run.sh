@@ -9,6 +9,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build vorlog vorlog-cli
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   echo "run.sh: no display; starting vorlog under xvfb-run" >&2
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ./build/app/vorlog "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" ./build/bin/vorlog "$@"
 fi
-exec ./build/app/vorlog "$@"
+exec ./build/bin/vorlog "$@"
