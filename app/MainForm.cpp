@@ -29,10 +29,10 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTableView>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/LanguageForm.h"
@@ -43,6 +43,10 @@
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
+#include "settings/ui/EnvironmentHeaderDialog.h"
+#include "triggers/TriggerList.h"
+#include "triggers/ui/TriggerEditor.h"
+#include "triggers/ui/TriggerPanel.h"
 #include "view/ui/EventGrid.h"
 #include "view/ui/EventView.h"
 
@@ -313,22 +317,24 @@ void TFormMain::createActions() {
   }
   makeAction("actPortOptions", PortSettings, 0, 0, true);
 
-  // Triggers, with the captions of the trigger panel's buttons.
-  makeAction("actTrigInsert", TrigInsert, TrigInsertHint, TrigInsTool, true)->setShortcut(Qt::Key_Insert);
-  makeAction("actTrigRemove", TrigDelete, TrigDeleteHint, TrigDelTool, true)->setShortcut(Qt::Key_Delete);
-  makeAction("actTrigEdit", TrigEdit, TrigEditHint, TrigEditTool, true)->setShortcut(Qt::CTRL | Qt::Key_E);
-  makeAction("actTrigUp", TrigUp, 0, TrigUpTool, true)->setShortcut(Qt::CTRL | Qt::Key_K);
-  // Ctrl+L belongs to loading an environment: one key for two commands would do neither.
-  makeAction("actTrigDown", TrigDown, 0, TrigDownTool, true);
-  makeAction("actTrigGridReset", TrigResetList, TrigResetListHint, ResTool, true);
-  makeAction("actTrigMarkAll", TrigMarkAll, TrigMarkAllHint, TrigAllTool, true);
-  makeAction("actTrigMarkNone", TrigMarkNone, TrigMarkNoneHint, TrigNoneTool, true);
-  makeAction("actTrigMarkReverse", TrigReverse, TrigReverseHint, TrigRevTool, true);
+  // Triggers, with the captions of the trigger panel's buttons; the panel runs them
+  // (triggers/ui/TriggerPanel), and their keys act while the focus is in the panel.
+  makeAction("actTrigInsert", TrigInsert, TrigInsertHint, TrigInsTool)->setShortcut(Qt::Key_Insert);
+  makeAction("actTrigRemove", TrigDelete, TrigDeleteHint, TrigDelTool)->setShortcut(Qt::Key_Delete);
+  makeAction("actTrigEdit", TrigEdit, TrigEditHint, TrigEditTool)->setShortcut(Qt::CTRL | Qt::Key_E);
+  makeAction("actTrigUp", TrigUp, 0, TrigUpTool)->setShortcut(Qt::CTRL | Qt::Key_K);
+  makeAction("actTrigDown", TrigDown, 0, TrigDownTool)->setShortcut(Qt::CTRL | Qt::Key_L);
+  makeAction("actTrigGridReset", TrigResetList, TrigResetListHint, ResTool);
+  makeAction("actTrigMarkAll", TrigMarkAll, TrigMarkAllHint, TrigAllTool);
+  makeAction("actTrigMarkNone", TrigMarkNone, TrigMarkNoneHint, TrigNoneTool);
+  makeAction("actTrigMarkReverse", TrigReverse, TrigReverseHint, TrigRevTool);
 
   // Environment, settings, window, help
   makeAction("actLoadEnv", LoadEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_L);
   makeAction("actSaveEnv", SaveEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_S);
-  makeAction("actEnvConf", EditEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_O);
+  QAction* envConf = makeAction("actEnvConf", EditEnvironment, 0, 0);
+  envConf->setShortcut(Qt::CTRL | Qt::Key_O);
+  connect(envConf, &QAction::triggered, this, &TFormMain::btnEnvConfClick);
   makeAction("actOptions", Options, 0, 0, true);
   // Skin 0, the system's own style, is the one in force; choosing skins comes later.
   QAction* systemStyle = makeAction("actStyleWindows", SystemStyle, 0, 0, true);
@@ -689,13 +695,16 @@ QWidget* TFormMain::createBottomPanel() {
   head->addStretch();
   head->addWidget(btnTrigListMinMax);
   v->addLayout(head);
-  TriggerList = new QTreeWidget(panel);
-  TriggerList->setObjectName(QStringLiteral("TriggerList"));
-  TriggerList->setRootIsDecorated(false);
-  TriggerList->setColumnCount(TextNo::TriggerColumnLast - TextNo::TriggerColumnFirst + 1);
-  const int widths[] = {150, 60, 100, 100, 175};
-  for (int i = 0; i < 5; ++i) TriggerList->setColumnWidth(i, widths[i]);
-  v->addWidget(TriggerList, 1);
+  triggerList_ = new ::TriggerList(this);
+  connect(triggerList_, &::TriggerList::environmentChanged, this, [this] { setEnvironmentChanged(true); });
+  formTrig_ = new TFormTrig(messages_.form(), this);
+  formEnvConf_ = new TFormEnvConf(messages_.form(), this);
+  auto act = [this](const char* name) { return action(QString::fromLatin1(name)); };
+  triggerPanel_ = new TriggerPanel(*triggerList_, *formTrig_, messages_.form(), panel,
+                                   {act("actTrigInsert"), act("actTrigRemove"), act("actTrigEdit"), act("actTrigUp"),
+                                    act("actTrigDown"), act("actTrigGridReset"), act("actTrigMarkAll"),
+                                    act("actTrigMarkNone"), act("actTrigMarkReverse")});
+  v->addWidget(triggerPanel_->view(), 1);
   pnlAllBottom = panel;
   return panel;
 }
@@ -706,6 +715,13 @@ void TFormMain::createStatusBar() {
     statusPanels_[i]->setObjectName(QStringLiteral("pnlStatusBarPanel%1").arg(i + 1));
     statusPanels_[i]->setContentsMargins(4, 0, 4, 0);
     // The mode and the link stay in view while a hint is shown in the bar.
+    if (i == 5) {
+      // The trigger state has a field of its own, so the mode beside it stays in view.
+      lblTriggerStatus_ = new QLabel(this);
+      lblTriggerStatus_->setObjectName(QStringLiteral("pnlTriggerStatus"));
+      lblTriggerStatus_->setContentsMargins(4, 0, 4, 0);
+      statusBar()->addPermanentWidget(lblTriggerStatus_);
+    }
     if (i >= 4) statusBar()->addPermanentWidget(statusPanels_[i]);
     else statusBar()->addWidget(statusPanels_[i], i == 0 ? 1 : 0);
   }
@@ -775,16 +791,11 @@ void TFormMain::applyConfiguration() {
   // A window stored minimised starts normal: a program that starts out of sight looks like one that did not start.
   if (w.windowState == 2) setWindowState(Qt::WindowMaximized);
 
-  for (int i = 0; i < config_.triggerListColumns.size() && i < TriggerList->columnCount(); ++i)
-    if (config_.triggerListColumns[i] > 0) TriggerList->setColumnWidth(i, config_.triggerListColumns[i]);
+  triggerPanel_->setColumnWidths(config_.triggerListColumns);
 }
 
 // A column narrower than its title (the stored default of the number column is 20) shows a cut-off word.
-void TFormMain::widenTriggerColumnsToTitles() {
-  QHeaderView* header = TriggerList->header();
-  for (int i = 0; i < TriggerList->columnCount(); ++i)
-    TriggerList->setColumnWidth(i, qMax(TriggerList->columnWidth(i), header->sectionSizeHint(i)));
-}
+void TFormMain::widenTriggerColumnsToTitles() { triggerPanel_->widenColumnsToTitles(); }
 
 void TFormMain::setUpPorts() {
   CaptureSession& s = *session_;
@@ -998,10 +1009,14 @@ void TFormMain::AssignMainTexts() {
                                   tx(TextNo::LaterVersion) + QLatin1Char(')'));
   btnScrollTop->setToolTip(tx(TextNo::ScrollFirst));
   btnScrollBottom->setToolTip(tx(TextNo::ScrollLast));
-  QStringList columns;
-  for (int n = TextNo::TriggerColumnFirst; n <= TextNo::TriggerColumnLast; ++n) columns << tx(n);
-  TriggerList->setHeaderLabels(columns);
+  emit triggerList_->headerDataChanged(Qt::Horizontal, 0, ::TriggerList::ColumnCount - 1);
+  if (triggerList_->count())
+    emit triggerList_->dataChanged(triggerList_->index(0, 0),
+                                   triggerList_->index(triggerList_->count() - 1, ::TriggerList::ColumnCount - 1));
   widenTriggerColumnsToTitles();
+  formTrig_->InitialLoads();
+  formEnvConf_->InitialLoads();
+  lblTriggerStatus_->setToolTip(tx(TextNo::TriggerStatusHint));
   setWindowTitle(tx(TextNo::WindowTitle));
   statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
   refreshFileLine();
@@ -1146,8 +1161,7 @@ bool TFormMain::SaveConfiguration() {
   c.bottomPanels = {bottom.x(), bottom.y(), pnlAllBottom->width(), bottomPanelHeight()};
   const QPoint center = pnlCCenter->mapTo(this, QPoint(0, 0));
   c.centerPanel = {center.x(), center.y(), pnlCCenter->width(), 0};
-  c.triggerListColumns.clear();
-  for (int i = 0; i < TriggerList->columnCount(); ++i) c.triggerListColumns << TriggerList->columnWidth(i);
+  c.triggerListColumns = triggerPanel_->columnWidths();
   const QList<QScreen*> screens = QGuiApplication::screens();
   for (QWidget* form : forms()) {
     QScreen* on = QGuiApplication::screenAt(form->frameGeometry().center());
@@ -1261,6 +1275,7 @@ void TFormMain::SetRecordOffControls() {
   action(QStringLiteral("actStop"))->setChecked(true);
   EnableComSetup();
   UnlockControlsAfterRecording();
+  triggerPanel_->TriggerListSelectItem();
   statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
 }
 
@@ -1317,6 +1332,17 @@ void TFormMain::setStatusPanel6(const QString& text) {
   statusPanels_[5]->setText(text);
   // The wait for pending data is short, but the user should see it.
   statusPanels_[5]->repaint();
+}
+
+void TFormMain::setTriggerStatus(const QString& text) { lblTriggerStatus_->setText(text); }
+
+void TFormMain::btnEnvConfClick() {
+  formEnvConf_->setTexts(envGeneral_, envCustomer_, envDescription_);
+  if (!formEnvConf_->edit(environmentFile_)) return;
+  envGeneral_ = formEnvConf_->general();
+  envCustomer_ = formEnvConf_->customer();
+  envDescription_ = formEnvConf_->description();
+  setEnvironmentChanged(true);
 }
 
 void TFormMain::startBlinkTimer() {

@@ -28,13 +28,16 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QSplitter;
-class QTreeWidget;
 class QWidget;
 class Recorder;
 class SerialPort;
 class SimulatedLink;
 class StatusLight;
+class TFormEnvConf;
 class TFormMain;
+class TFormTrig;
+class TriggerList;
+class TriggerPanel;
 class TLanguageForm;
 class TProgressForm;
 
@@ -122,12 +125,16 @@ class TFormMain : public QMainWindow {
   void LEDToggleTimerTimer();
   void refreshFileLine();
   void setStatusPanel6(const QString& text);
+  // "Waiting for START TRIGGER (n)" and the like, in a field of its own beside panel 6.
+  void setTriggerStatus(const QString& text);
 
   // Ports, lights and texts.
   void BuildPortLists();
   void SetLifePortLabels();
   void btnSwitchPinClick();
   void btnTrigListMinMaxClick();
+  // The header texts of the environment (Ctrl+O).
+  void btnEnvConfClick();
   void menuLangDEClick();
   void menuLangENClick();
   void LoadLanguageConfig();
@@ -158,6 +165,14 @@ class TFormMain : public QMainWindow {
   EventGrid* grid() const { return DrawGrid1; }
   QScrollBar* scrollBar() const { return ScrollBar1; }
   const ViewState& viewState() const { return viewState_; }
+  TriggerList& triggerList() { return *triggerList_; }
+  TriggerPanel& triggerPanel() { return *triggerPanel_; }
+  TFormTrig& triggerEditor() { return *formTrig_; }
+  TFormEnvConf& environmentHeader() { return *formEnvConf_; }
+  // The header texts: EnvGeneral and EnvCustomer order, the description one entry a line.
+  QStringList headerGeneral() const { return envGeneral_; }
+  QStringList headerCustomer() const { return envCustomer_; }
+  QStringList headerDescription() const { return envDescription_; }
 
  signals:
   // The first showing has loaded the environment and the record file.
@@ -274,7 +289,12 @@ class TFormMain : public QMainWindow {
   QPushButton* btnSwitchPinFromPanel = nullptr;
   QLabel* lblTriggerList = nullptr;
   QPushButton* btnTrigListMinMax = nullptr;
-  QTreeWidget* TriggerList = nullptr;
+  TriggerList* triggerList_ = nullptr;
+  TriggerPanel* triggerPanel_ = nullptr;
+  TFormTrig* formTrig_ = nullptr;
+  TFormEnvConf* formEnvConf_ = nullptr;
+  QLabel* lblTriggerStatus_ = nullptr;
+  QStringList envGeneral_, envCustomer_, envDescription_;
   QLabel* statusPanels_[6] = {};
   QPointer<TLanguageForm> languageForm_;
 

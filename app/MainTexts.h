@@ -59,6 +59,7 @@ constexpr int LivePortHeader = 8750, PinRow = 8751, ComAB = 8752, V24Usa = 8753;
 
 // The window's own additions.
 constexpr int LaterVersion = 9700;
+constexpr int TriggerStatusHint = 9907;
 constexpr int BtnRec = 9701, BtnStop = 9702, BtnPause = 9703, BtnAppend = 9704, BtnReplace = 9705, BtnHold = 9706;
 constexpr int RecorderPanel = 9707, TriggerList = 9708, Baud = 9709, DataBits = 9710, Parity = 9711;
 constexpr int StopBits = 9712, ScrollFirst = 9713, ScrollLast = 9714, MinimiseList = 9715, RestoreList = 9716;

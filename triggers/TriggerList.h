@@ -45,7 +45,11 @@ class TriggerList : public QAbstractTableModel {
   // Keeps at most kMaxTriggers; returns how many were left out.
   int setAll(std::vector<TriggerRecord> triggers);
 
-  void setLocked(bool locked) { locked_ = locked; }
+  void setLocked(bool locked) {
+    if (locked_ == locked) return;
+    locked_ = locked;
+    emit lockedChanged(locked);
+  }
   bool locked() const { return locked_; }
 
   // "Seen at Ev#": the event number of a trigger's last mark in the current recording.
@@ -56,6 +60,8 @@ class TriggerList : public QAbstractTableModel {
 
  signals:
   void environmentChanged();
+  // The recorder was loaded or unloaded: the window locks or frees its list commands.
+  void lockedChanged(bool locked);
 
  private:
   void renumber();
