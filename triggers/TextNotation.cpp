@@ -8,6 +8,9 @@ namespace TextNotation {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+// The grid draws 0xFF like 0x98 (ÿ); in a typed sequence it is the code page's own
+// no-break space, or a pattern holding FF would come back as 98.
+constexpr char16_t kNoBreakSpace = 0x00A0;
 
 int hexValue(QChar c) {
   const char16_t u = c.toUpper().unicode();
@@ -23,6 +26,7 @@ const QHash<char16_t, uint8_t>& displayBytes() {
     const auto& glyphs = CodeTables::asciiDisplay();
     for (int b = 0; b < CodeTables::kEntries; ++b)
       if (glyphs[size_t(b)] && !m.contains(glyphs[size_t(b)])) m.insert(glyphs[size_t(b)], uint8_t(b));
+    m.insert(kNoBreakSpace, 0xFF);
     return m;
   }();
   return map;
@@ -51,13 +55,14 @@ QString StrToHexWithControl(const QString& text) {
     if (escape) {
       escape = false;
       if (const auto it = displayBytes().find(c.unicode()); it != displayBytes().end()) appendHex(out, *it);
-    } else if (c == QLatin1Char('\\')) {
-      escape = true;
-    } else if (c == QLatin1Char('^') && !caret) {
-      caret = true;
     } else if (caret) {
+      // The letter of a caret form comes first: "^\" is 0x1C, not the start of an escape.
       caret = false;
       if (const int k = caretByte(c); k >= 0) appendHex(out, uint8_t(k));
+    } else if (c == QLatin1Char('\\')) {
+      escape = true;
+    } else if (c == QLatin1Char('^')) {
+      caret = true;
     } else if (const auto it = displayBytes().find(c.unicode()); it != displayBytes().end()) {
       appendHex(out, *it);
     }
@@ -84,6 +89,7 @@ QString BinToStrWithControl(const QString& bin) {
     if (v < 32) out += CodeTables::caretText(uint8_t(v));
     else if (v == 0x5E) out += QStringLiteral("\\^");
     else if (v == 0x5C) out += QStringLiteral("\\\\");
+    else if (v == 0xFF) out += QChar(kNoBreakSpace);
     else out += QChar(glyphs[size_t(v)]);
   }
   return out;

@@ -86,4 +86,5 @@ class TriggerActions {
     int64_t pid;
   };
   std::vector<Endless> endless_;  // endless alerters of inactivity triggers still playing
+  int64_t lastPid_ = 0;
 };

@@ -80,13 +80,12 @@ class TriggerEngine : public QObject, public TriggerControl {
 
   void ArmNextTriggers();
   void ArmTrigger(int activeIndex);
-  void fire(int activeIndex, SerialPort* port);
+  void fire(int activeIndex);
+  void removeComponentTriggers();
   void ApplyTriggerToRecording(int type);
-  void reportSkipped(const QStringList& names);
   void setStatus(const QString& text);
   bool edgeMet(Armed& a);
   std::array<uint8_t, SignalCount> currentLevels() const;
-  void reportFailures(const std::vector<ActionFailure>& failures);
 
   TriggerEngineParts p_;
   TriggerList& list_;
@@ -99,7 +98,8 @@ class TriggerEngine : public QObject, public TriggerControl {
   std::vector<Armed> armed_;
   std::vector<Timed> timed_;
   QString status_;
-  bool firing_ = false;
+  bool loaded_ = false;
+  uint64_t sequence_ = 0;  // counts recordings, so a queued stop finds its own
   bool pausedWithGroup_ = false;
   RecordingGate pausedGate_;
 };

@@ -210,11 +210,16 @@ TEST_F(EngineFixture, TriggerMarkSetsAndClearsTheMarkFields) {
   engine.WriteEventRecord(0, true);
   engine.pending().d1Byte = 'Q';
   engine.pending().d1Flag = 1;
+  engine.pending().errors[ErrPe2] = 1;
+  engine.pending().signalBytes[SigM5Dcd] = 1;
   ASSERT_EQ(engine.RecordTriggerMark(1, 3, 42), 0);
   EXPECT_EQ(last().markCode, 2);
   EXPECT_EQ(last().markType, 3);
   EXPECT_EQ(last().triggerNumber, 42);
-  EXPECT_EQ(last().d1Byte, 'Q');  // pending data as it stands
+  // The line states, but no byte or error the closed gate may have left behind.
+  EXPECT_EQ(last().d1Flag, 0);
+  EXPECT_EQ(last().errors[ErrPe2], 0);
+  EXPECT_EQ(last().signalBytes[SigM5Dcd], 1);
   EXPECT_EQ(engine.pending().markCode, 0);
   EXPECT_EQ(engine.pending().triggerNumber, 0);
 }
