@@ -44,6 +44,8 @@
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
+#include "triggers/TriggerActions.h"
+#include "triggers/TriggerEngine.h"
 #include "triggers/TriggerList.h"
 #include "triggers/ui/TriggerEditor.h"
 #include "triggers/ui/TriggerPanel.h"
@@ -177,6 +179,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   centralLayout->addWidget(HSplitter1);
   setCentralWidget(central);
   createStatusBar();
+  createTriggerEngine();
   view_ = std::make_unique<EventView>(EventView::Parts{viewState_, session_->liveView, session_->file,
                                                        session_->viewLock, session_->engine, DrawGrid1, ScrollBar1, this});
   view_->setRecordingQuery([this] { return session_->recorder.recordDown() || session_->recorder.running(); });
@@ -212,6 +215,9 @@ TFormMain::~TFormMain() {
   view_.reset();
   ledToggleTimer_.stop();
   liveLightTimer_.stop();
+  // The engine lets go of the ports before they close.
+  session_->triggers.attach(nullptr);
+  triggerEngine_.reset();
   // The ports close and the handles go before the link that feeds them.
   session_.reset();
 }
@@ -707,6 +713,25 @@ QWidget* TFormMain::createBottomPanel() {
   v->addWidget(triggerPanel_->view(), 1);
   pnlAllBottom = panel;
   return panel;
+}
+
+// Triggers work on the session's parts; sounds and commands start beside the program.
+void TFormMain::createTriggerEngine() {
+  CaptureSession& s = *session_;
+  launcher_ = std::make_unique<ProcessLauncher>();
+  triggerActions_ = std::make_unique<TriggerActions>(*launcher_, QCoreApplication::applicationDirPath());
+  triggerEngine_ = std::make_unique<TriggerEngine>(
+      TriggerEngineParts{s.engine, s.handler, s.comA, s.comB, s.gate, clock_, messages_}, *triggerList_,
+      *triggerActions_);
+  s.triggers.attach(triggerEngine_.get());
+  connect(triggerEngine_.get(), &TriggerEngine::statusTextChanged, this, &TFormMain::setTriggerStatus);
+  connect(triggerEngine_.get(), &TriggerEngine::stopRequested, this, &TFormMain::btnStopClick);
+  connect(triggerEngine_.get(), &TriggerEngine::triggerMarked, triggerList_, &::TriggerList::setSeenAt);
+  TriggerActions& a = *triggerActions_;
+  formTrig_->setTests([&a](const QString& path, bool repeat, ActionFailure* f) { return a.testSound(path, repeat, f); },
+                      [&a](const QString& program, const QString& params, ActionFailure* f) {
+                        return a.testCommand(program, params, f);
+                      });
 }
 
 void TFormMain::createStatusBar() {
@@ -1209,6 +1234,8 @@ void TFormMain::menuLangENClick() {
 // --- recorder -------------------------------------------------------------------------
 
 void TFormMain::btnRecordClick() {
+  // "Seen at" belongs to one recording.
+  if (!session_->recorder.recordDown()) triggerList_->clearSeenAt();
   session_->recorder.btnRecordClick();
   syncRecorderControls();
 }

@@ -33,9 +33,12 @@ class Recorder;
 class SerialPort;
 class SimulatedLink;
 class StatusLight;
+class ProcessLauncher;
 class TFormEnvConf;
 class TFormMain;
 class TFormTrig;
+class TriggerActions;
+class TriggerEngine;
 class TriggerList;
 class TriggerPanel;
 class TLanguageForm;
@@ -166,6 +169,7 @@ class TFormMain : public QMainWindow {
   QScrollBar* scrollBar() const { return ScrollBar1; }
   const ViewState& viewState() const { return viewState_; }
   TriggerList& triggerList() { return *triggerList_; }
+  TriggerEngine& triggerEngine() { return *triggerEngine_; }
   TriggerPanel& triggerPanel() { return *triggerPanel_; }
   TFormTrig& triggerEditor() { return *formTrig_; }
   TFormEnvConf& environmentHeader() { return *formEnvConf_; }
@@ -295,6 +299,10 @@ class TFormMain : public QMainWindow {
   TFormEnvConf* formEnvConf_ = nullptr;
   QLabel* lblTriggerStatus_ = nullptr;
   QStringList envGeneral_, envCustomer_, envDescription_;
+  std::unique_ptr<ProcessLauncher> launcher_;
+  std::unique_ptr<TriggerActions> triggerActions_;
+  std::unique_ptr<TriggerEngine> triggerEngine_;
+  void createTriggerEngine();
   QLabel* statusPanels_[6] = {};
   QPointer<TLanguageForm> languageForm_;
 
