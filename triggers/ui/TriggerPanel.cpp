@@ -41,6 +41,8 @@ TriggerPanel::TriggerPanel(TriggerList& list, TFormTrig& editor, TMessageForm& b
   connect(&list_, &TriggerList::lockedChanged, this, &TriggerPanel::TriggerListSelectItem);
   connect(&list_, &QAbstractItemModel::rowsRemoved, this, &TriggerPanel::TriggerListSelectItem);
   connect(&list_, &QAbstractItemModel::modelReset, this, &TriggerPanel::TriggerListSelectItem);
+  connect(&list_, &QAbstractItemModel::rowsMoved, this, &TriggerPanel::TriggerListSelectItem);
+  connect(&list_, &QAbstractItemModel::rowsInserted, this, &TriggerPanel::TriggerListSelectItem);
   connect(view_, &QTableView::doubleClicked, this, &TriggerPanel::btnEditTriggerClick);
 
   const std::pair<QAction*, void (TriggerPanel::*)()> handlers[] = {
@@ -71,6 +73,8 @@ void TriggerPanel::selectRow(int row) {
   view_->setCurrentIndex(list_.index(row, TriggerList::ColCaption));
   view_->selectRow(row);
   view_->scrollTo(list_.index(row, 0));
+  // A moved row keeps its selection: no selection change tells the commands.
+  TriggerListSelectItem();
 }
 
 void TriggerPanel::TriggerListSelectItem() {
