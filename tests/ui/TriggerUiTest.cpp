@@ -19,6 +19,7 @@
 
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
+#include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
 #include "triggers/TriggerEngine.h"
@@ -358,4 +359,83 @@ TEST_F(PanelTest, HeaderOkKeepsTheTextsAndChangesTheEnvironment) {
   main->action("actEnvConf")->trigger();
   EXPECT_EQ(main->headerCustomer().value(1), "Ann");
   EXPECT_TRUE(main->environmentChanged());
+}
+
+// --- pictures for the README: VORLOG_SHOTS=folder, skipped otherwise ---------------------------
+
+TEST_F(PanelTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("VORLOG_SHOTS");
+  if (folder.isEmpty()) GTEST_SKIP() << "VORLOG_SHOTS not set";
+  auto save = [&](QWidget* w, const char* name) {
+    w->show();
+    runFor(20);
+    EXPECT_TRUE(w->grab().save(folder + "/" + name + ".png")) << name;
+  };
+  TriggerRecord data = dataTrigger("CR LF on TxD", "0D0A");
+  data.Description = "End of a line";
+  TriggerRecord signal = dataTrigger("DTR rises");
+  signal.Event = TriggerEvent::Signal;
+  signal.S1 = Edge::Rises;
+  signal.M2 = Edge::Falls;
+  signal.Type = TriggerType::Stop;
+  TriggerRecord error = dataTrigger("Parity", {}, false);
+  error.Event = TriggerEvent::Error;
+  error.PE = error.FE = true;
+  error.Type = TriggerType::Stop;
+  TriggerRecord time = dataTrigger("At noon");
+  time.Event = TriggerEvent::Time;
+  time.TimeReached = QDateTime(QDate(2026, 12, 24), QTime(12, 0));
+  TriggerRecord idle = dataTrigger("Quiet line");
+  idle.Type = TriggerType::Inactivity;
+  idle.Event = TriggerEvent::Inactivity;
+  idle.InActivityTime = 30;
+  idle.EventD1 = idle.EventD2 = idle.EventS1 = true;
+  idle.PlaySound = true;
+  idle.SoundFilePath = "/usr/share/sounds/alarm.wav";
+  idle.ExecCommand = true;
+  idle.CommandFilePath = "/usr/bin/logger";
+  idle.CommandParams = "-t vorlog %TRIG_NAME% %TIMESTAMP%";
+  list().setAll({data, signal, error, time, idle});
+  list().setSeenAt(1, 1234);
+  main->resize(1100, 720);
+  panel().selectRow(1);
+  save(main->findChild<QWidget*>("pnlAllBottom"), "trigger-panel");
+
+  TFormTrig& e = main->triggerEditor();
+  const std::pair<TriggerRecord, const char*> pages[] = {{data, "trigger-editor-data"},
+                                                         {signal, "trigger-editor-signal"},
+                                                         {error, "trigger-editor-error"},
+                                                         {time, "trigger-editor-time"},
+                                                         {idle, "trigger-editor-inactivity"}};
+  for (const auto& [t, name] : pages) {
+    e.prepareEdit(t);
+    save(&e, name);
+  }
+  e.tabs()->setCurrentIndex(TFormTrig::ActionPage);
+  save(&e, "trigger-editor-action");
+  e.pool()->selectRow(2);
+  save(e.pool(), "trigger-pool");
+  e.pool()->close();
+  e.hide();
+
+  TFormEnvConf& h = main->environmentHeader();
+  h.setTexts({"Line test", "A. Engineer", "Vorlog GmbH", "Street 1", "", "Berlin", "10115", "", "Germany"},
+             {"Customer AG", "B. Buyer"}, {"Link between PLC and terminal", "9600 8N1"});
+  h.setFileName("/home/user/.local/share/Vorlog/Default.ven");
+  save(&h, "environment-header");
+  h.hide();
+}
+
+TEST_F(PanelTest, RecordingWaitsForTheStartTriggerInItsOwnStatusField) {
+  list().setAll({dataTrigger("Never", "FEFDFC")});
+  main->session().file.setName(dir.filePath("rec.vrd"));
+  main->btnRecordClick();
+  auto* status = main->findChild<QLabel*>("pnlTriggerStatus");
+  EXPECT_EQ(status->text(), Texts::text(2121) + " (1)");
+  EXPECT_TRUE(list().locked());
+  EXPECT_FALSE(act("actTrigInsert")->isEnabled());
+  main->btnStopClick();
+  EXPECT_FALSE(list().locked());
+  EXPECT_TRUE(status->text().isEmpty());
+  EXPECT_TRUE(act("actTrigInsert")->isEnabled());
 }

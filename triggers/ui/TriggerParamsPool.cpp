@@ -21,7 +21,7 @@ TFormTrigParams::TFormTrigParams(QWidget* parent) : QDialog(parent) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setModal(false);
   setMinimumSize(371, 200);
-  resize(439, 300);
+  resize(439, 320);
   auto* v = new QVBoxLayout(this);
   grid_ = new QTableWidget(Placeholders::kCount, 2, this);
   grid_->setObjectName(QStringLiteral("gridParams"));
@@ -29,6 +29,8 @@ TFormTrigParams::TFormTrigParams(QWidget* parent) : QDialog(parent) {
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->verticalHeader()->hide();
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+  grid_->setWordWrap(false);
   grid_->horizontalHeader()->setStretchLastSection(true);
   for (int i = 0; i < Placeholders::kCount; ++i)
     grid_->setItem(i, 0, new QTableWidgetItem(QString::fromLatin1(Placeholders::table()[size_t(i)].name)));
