@@ -177,6 +177,12 @@ class TFormMain : public QMainWindow {
   QStringList headerGeneral() const { return envGeneral_; }
   QStringList headerCustomer() const { return envCustomer_; }
   QStringList headerDescription() const { return envDescription_; }
+  // For LoadEnvironment: the texts of the file become the dialog's.
+  void setHeaderTexts(const QStringList& general, const QStringList& customer, const QStringList& description) {
+    envGeneral_ = general;
+    envCustomer_ = customer;
+    envDescription_ = description;
+  }
 
  signals:
   // The first showing has loaded the environment and the record file.

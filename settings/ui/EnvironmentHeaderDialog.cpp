@@ -65,7 +65,8 @@ TFormEnvConf::TFormEnvConf(TMessageForm& box, QWidget* parent) : QDialog(parent)
     }
     return w;
   };
-  tabs_->addTab(page(EnvGeneral::Count, general_, [](int i) { return TextNo::GeneralFirst + i; }, "edGeneral"),
+  tabs_->addTab(page(
+                    EnvGeneral::Count, general_, [](int i) { return TextNo::GeneralFirst + i; }, "edGeneral"),
                 QString());
   tabs_->addTab(page(EnvCustomer::Count, customer_, customerLabel, "edCustomer"), QString());
   description_ = new QPlainTextEdit(this);
@@ -143,9 +144,7 @@ void TFormEnvConf::showEvent(QShowEvent* event) {
 void TFormEnvConf::btnOKClick() { accept(); }
 
 // Puts back the texts the dialog opened with.
-void TFormEnvConf::ReloadEnvSettings() {
-  setTexts(openedGeneral_, openedCustomer_, openedDescription_);
-}
+void TFormEnvConf::ReloadEnvSettings() { setTexts(openedGeneral_, openedCustomer_, openedDescription_); }
 
 void TFormEnvConf::btnCancelClick() {
   if (changed_ && box_.ShowMessage(tx(TextNo::CloseUnsaved), tx(TextNo::Caption), MessageKind::Question,

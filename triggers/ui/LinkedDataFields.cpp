@@ -17,10 +17,14 @@ namespace {
 QString pendingTail(const QString& text) {
   bool escape = false, caret = false;
   for (const QChar c : text) {
-    if (escape) escape = false;
-    else if (caret) caret = false;
-    else if (c == QLatin1Char('\\')) escape = true;
-    else if (c == QLatin1Char('^')) caret = true;
+    if (escape)
+      escape = false;
+    else if (caret)
+      caret = false;
+    else if (c == QLatin1Char('\\'))
+      escape = true;
+    else if (c == QLatin1Char('^'))
+      caret = true;
   }
   return escape ? QStringLiteral("\\") : caret ? QStringLiteral("^") : QString();
 }
@@ -116,8 +120,8 @@ void LinkedDataFields::asciiEdited() {
     asc_->setCursorPosition(int(asc_->text().size()));
   } else {
     const QString prefix = raw.left(caret);
-    asc_->setCursorPosition(qMin(int(asc_->text().size()),
-                                 int(hexToText(textToHex(prefix)).size() + pendingTail(prefix).size())));
+    asc_->setCursorPosition(
+        qMin(int(asc_->text().size()), int(hexToText(textToHex(prefix)).size() + pendingTail(prefix).size())));
   }
   showBytes(hex, asc_);
   emit changed();

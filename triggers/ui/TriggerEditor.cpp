@@ -101,10 +101,12 @@ TFormTrig::TFormTrig(TMessageForm& box, QWidget* parent) : QDialog(parent), box_
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("pcTrigger"));
-  const std::pair<QWidget*, int> pages[] = {
-      {createDataPage(), TextNo::DataPage},         {createSignalPage(), TextNo::SignalPage},
-      {createErrorPage(), TextNo::ErrorPage},       {createTimePage(), TextNo::TimePage},
-      {createInactivityPage(), TextNo::InactivityPage}, {createActionPage(), TextNo::ActionPage}};
+  const std::pair<QWidget*, int> pages[] = {{createDataPage(), TextNo::DataPage},
+                                            {createSignalPage(), TextNo::SignalPage},
+                                            {createErrorPage(), TextNo::ErrorPage},
+                                            {createTimePage(), TextNo::TimePage},
+                                            {createInactivityPage(), TextNo::InactivityPage},
+                                            {createActionPage(), TextNo::ActionPage}};
   for (const auto& [page, text] : pages) tabs_->addTab(page, QString());
   v->addWidget(tabs_, 1);
 
@@ -283,8 +285,10 @@ QWidget* TFormTrig::createActionPage() {
   auto tool = [&](const char* name, QStyle::StandardPixmap icon, int caption, int hint) {
     auto* b = new QToolButton(page);
     b->setObjectName(QString::fromLatin1(name));
-    if (caption) texts_.emplace_back(b, caption);
-    else b->setIcon(style()->standardIcon(icon));
+    if (caption)
+      texts_.emplace_back(b, caption);
+    else
+      b->setIcon(style()->standardIcon(icon));
     hints_.emplace_back(b, hint);
     return b;
   };
@@ -346,7 +350,8 @@ void TFormTrig::watchChanges() {
     if (e->parent() != csInActivityTime && !qobject_cast<QAbstractSpinBox*>(e->parentWidget()))
       connect(e, &QLineEdit::textEdited, this, &TFormTrig::markChanged);
   for (auto* b : findChildren<QAbstractButton*>())
-    if (b != btnOK && b != btnCancel && b != btnHelp) connect(b, &QAbstractButton::clicked, this, &TFormTrig::markChanged);
+    if (b != btnOK && b != btnCancel && b != btnHelp)
+      connect(b, &QAbstractButton::clicked, this, &TFormTrig::markChanged);
   connect(cbTrigRec, &QComboBox::activated, this, &TFormTrig::markChanged);
   connect(cbTrigEvent, &QComboBox::activated, this, &TFormTrig::markChanged);
   connect(csInActivityTime, &QSpinBox::valueChanged, this, &TFormTrig::markChanged);
@@ -368,13 +373,16 @@ void TFormTrig::setTests(SoundTest sound, CommandTest command) {
 void TFormTrig::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
   for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o)) l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(tx(text));
+    if (auto* l = qobject_cast<QLabel*>(o))
+      l->setText(tx(text));
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+      b->setText(tx(text));
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+      g->setTitle(tx(text));
   }
   for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
-  const int pageTexts[] = {TextNo::DataPage,   TextNo::SignalPage,     TextNo::ErrorPage,
-                           TextNo::TimePage,   TextNo::InactivityPage, TextNo::ActionPage};
+  const int pageTexts[] = {TextNo::DataPage, TextNo::SignalPage,     TextNo::ErrorPage,
+                           TextNo::TimePage, TextNo::InactivityPage, TextNo::ActionPage};
   for (int i = 0; i < tabs_->count(); ++i) tabs_->setTabText(i, tx(pageTexts[i]));
   ++loading_;
   const int type = cbTrigRec->currentIndex(), event = cbTrigEvent->currentIndex();
@@ -549,8 +557,10 @@ void TFormTrig::btnCancelClick() {
   if (!changesMade_) return QDialog::reject();
   const int answer =
       box_.ShowMessage(tx(TextNo::SaveChanges), tx(TextNo::Title), MessageKind::Question, ButtonSet::YesNoCancel);
-  if (answer == ResultYes) btnOKClick();
-  else if (answer == ResultNo) QDialog::reject();
+  if (answer == ResultYes)
+    btnOKClick();
+  else if (answer == ResultNo)
+    QDialog::reject();
 }
 
 void TFormTrig::reject() { btnCancelClick(); }

@@ -36,8 +36,7 @@ TriggerPanel::TriggerPanel(TriggerList& list, TFormTrig& editor, TMessageForm& b
   setColumnWidths({});
   view_->installEventFilter(this);
 
-  connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &TriggerPanel::TriggerListSelectItem);
+  connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TriggerPanel::TriggerListSelectItem);
   connect(&list_, &TriggerList::lockedChanged, this, &TriggerPanel::TriggerListSelectItem);
   connect(&list_, &QAbstractItemModel::rowsRemoved, this, &TriggerPanel::TriggerListSelectItem);
   connect(&list_, &QAbstractItemModel::modelReset, this, &TriggerPanel::TriggerListSelectItem);
@@ -46,10 +45,10 @@ TriggerPanel::TriggerPanel(TriggerList& list, TFormTrig& editor, TMessageForm& b
   connect(view_, &QTableView::doubleClicked, this, &TriggerPanel::btnEditTriggerClick);
 
   const std::pair<QAction*, void (TriggerPanel::*)()> handlers[] = {
-      {a_.insert, &TriggerPanel::btnInsertTriggerClick},     {a_.remove, &TriggerPanel::btnRemoveTriggerClick},
-      {a_.edit, &TriggerPanel::btnEditTriggerClick},         {a_.up, &TriggerPanel::btnMoveTriggerUpClick},
-      {a_.down, &TriggerPanel::btnMoveTriggerDownClick},     {a_.reset, &TriggerPanel::btnResetTrigGridClick},
-      {a_.all, &TriggerPanel::btnEnableAllTriggersClick},    {a_.none, &TriggerPanel::btnDisableAllTriggersClick},
+      {a_.insert, &TriggerPanel::btnInsertTriggerClick},      {a_.remove, &TriggerPanel::btnRemoveTriggerClick},
+      {a_.edit, &TriggerPanel::btnEditTriggerClick},          {a_.up, &TriggerPanel::btnMoveTriggerUpClick},
+      {a_.down, &TriggerPanel::btnMoveTriggerDownClick},      {a_.reset, &TriggerPanel::btnResetTrigGridClick},
+      {a_.all, &TriggerPanel::btnEnableAllTriggersClick},     {a_.none, &TriggerPanel::btnDisableAllTriggersClick},
       {a_.reverse, &TriggerPanel::btnReverseAllTriggersClick}};
   for (const auto& [action, handler] : handlers) {
     connect(action, &QAction::triggered, this, handler);

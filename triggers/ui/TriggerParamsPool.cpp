@@ -66,7 +66,7 @@ void TFormTrigParams::selectRow(int row) { grid_->selectRow(row); }
 QString TFormTrigParams::selectedPlaceholder() const {
   const int row = grid_->currentRow();
   return row >= 0 && row < Placeholders::kCount ? QString::fromLatin1(Placeholders::table()[size_t(row)].name)
-                                                 : QString();
+                                                : QString();
 }
 
 void TFormTrigParams::btnOKClick() {
