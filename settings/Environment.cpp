@@ -62,7 +62,14 @@ ReadResult readFile(const QString& path, QByteArray* bytes, QString* reason) {
     *reason = file.errorString();
     return ReadResult::Failed;
   }
-  *bytes = file.read(kMaxFileBytes + 1);  // the file may have grown since the size was asked
+  // In pieces, never beyond the limit: the file may have grown since its size was asked.
+  bytes->clear();
+  bytes->reserve(info.size());
+  while (bytes->size() <= kMaxFileBytes) {
+    const QByteArray piece = file.read(64 * 1024);
+    if (piece.isEmpty()) break;
+    bytes->append(piece);
+  }
   if (file.error() != QFileDevice::NoError) {
     *reason = file.errorString();
     return ReadResult::Failed;
@@ -264,8 +271,9 @@ void readTrigger(const Reader& r, const std::string& sectionName, TriggerRecord&
   t.D1 = r.boolean(s, kD1);
   t.D2 = r.boolean(s, kD2);
   if (const char* v = r.raw(s, kData)) {
-    QString hex = QString::fromUtf8(v);
-    hex.remove(QRegularExpression(QStringLiteral("\\s")));
+    QString hex;
+    for (const QChar c : QString::fromUtf8(v))
+      if (!c.isSpace()) hex += c;
     QString upper;
     if (hex.isEmpty()) {
       t.Data.clear();
