@@ -5,3 +5,4 @@ int runPorts(const QStringList& args);
 int runRecord(const QStringList& args);
 int runInfo(const QStringList& args);
 int runDump(const QStringList& args);
+int runEnv(const QStringList& args);

@@ -53,3 +53,15 @@ bool LoadEnvironment(const QString& path, Environment& env, EnvironmentWarnings&
 // comments of the file it replaces. On failure the old file stays and *error names the
 // file and the system's reason.
 bool SaveEnvironment(const QString& path, const Environment& env, QString* error = nullptr);
+
+// The window's port panel offers lists of values (Configuration's baudrates, databits,
+// parities, stopbits). A loaded value the list does not hold is kept (the port can use
+// it all the same) and named in one warning line each; it is never replaced by the
+// first entry. port names the port ("ComA").
+void checkOfferedPortValues(const QString& port, const EnvironmentPort& values, const QStringList& baudRates,
+                            const QStringList& dataBits, const QStringList& parities, const QStringList& stopBits,
+                            EnvironmentWarnings& warnings);
+// The list texts of the codes: parity 0..4 as "N", "O", "E", "M", "S"; stop bits 1 as
+// "1", 2 as "2" (and as "1.5" at 5 data bits). An unknown code gives "".
+QString parityLetter(int code);
+QString stopBitsText(int code, int dataBits);

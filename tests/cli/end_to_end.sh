@@ -99,6 +99,36 @@ contains "$WORK/out" "\"file\": \"$WORK/base.vrd\"" "the file beside the user"
 expect_rc 0 "ports --simulate" "$CLI" ports --simulate
 contains "$WORK/out" "SIM-A" "simulated ports offered"
 
+# Environment files: the example job in words and as JSON, a damaged job, no job at all.
+EXAMPLE="$(cd "$(dirname "$0")/../.." && pwd)/docs/example-job.ven"
+expect_rc 0 "env on the example job" "$CLI" env "$EXAMPLE" --lang en
+contains "$WORK/out" "data 41 54 0D on D1 - TxD" "env: the data trigger in words"
+contains "$WORK/out" "M5 - DCD falls" "env: the signal trigger in words"
+contains "$WORK/out" "no D1 - TxD, D2 - RxD activity for 10 s" "env: the inactivity trigger in words"
+[ -s "$WORK/err" ] && bad "env: the example job loads without warnings" || ok
+expect_rc 0 "env --json" "$CLI" env "$EXAMPLE" --json
+python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert d["ports"]["ComA"]["baud"] == 19200 and d["ports"]["ComA"]["parityLetter"] == "E", d["ports"]
+assert [t["Name"] for t in d["triggers"]] == ["Start on AT", "Stop on carrier loss", "Line error", "Silence 10 s"]
+assert d["triggers"][0]["Data"] == "41540D" and d["triggers"][3]["InActivityTime"] == 10
+assert len(d["description"]) == 2 and d["warnings"] == []
+' "$WORK/out" && ok || bad "env --json: the example job as JSON"
+printf '[ComA]\r\nDevice=77\r\n[Trigger0]\r\nName=Bad\r\nActive=1\r\nD1=1\r\nData=4\r\n\0\xff' >"$WORK/broken.ven"
+expect_rc 0 "env on a damaged job" "$CLI" env "$WORK/broken.ven" --lang en
+contains "$WORK/err" "warning: \[ComA\] Device=77" "env: the bad COM number named"
+contains "$WORK/err" "Data=4 is not hexadecimal" "env: the bad data named"
+expect_rc 0 "env --json on a damaged job" "$CLI" env "$WORK/broken.ven" --json --lang en
+python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert d["ports"]["ComA"]["device"] == 1 and d["triggers"][0]["Active"] is False and len(d["warnings"]) == 3, d
+' "$WORK/out" && ok || bad "env --json: warnings of a damaged job"
+expect_rc 1 "env on a missing job" "$CLI" env "$WORK/none.ven"
+expect_rc 1 "env on a folder" "$CLI" env "$WORK"
+expect_rc 2 "env without a job" "$CLI" env
+
 # One recording to a file at a time: a second recorder is turned away before it touches it.
 "$CLI" record "$WORK/a.vrd" --simulate --append --quiet >"$WORK/bg.out" 2>&1 &
 pid=$!
