@@ -15,15 +15,19 @@
 #include "cli/Console.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
+#include "settings/Environment.h"
+#include "settings/EnvironmentPorts.h"
 #include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
+#include "triggers/TriggerEngine.h"
 
 namespace TextNo {
 constexpr int OneFile = 9402, AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406;
 constexpr int StopBitsValue = 9407, DurationValue = 9408, EventsValue = 9409, NoUserFolder = 9410;
 constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, HoldsRecording = 9414, NotRegular = 9415;
 constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418, StopMarkLead = 9470;
+constexpr int EnvWarning = 9471, EnvUnreadable = 9472, EnvRecordFile = 9473;
 constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000;
 constexpr int OpenError = 3001;
 }  // namespace TextNo
@@ -57,24 +61,42 @@ struct Limits {
 }  // namespace
 
 int runRecord(const QStringList& in) {
-  const Args a = Args::parse(in, {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events"},
-                             {"simulate=", "append", "replace", "quiet", "clock"});
+  const Args a =
+      Args::parse(in, {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events", "env"},
+                  {"simulate=", "append", "replace", "quiet", "clock"});
   auto usage = [](const QString& why) {
     printErr(QStringLiteral("vorlog-cli record: %1\n").arg(why));
     return 2;
   };
   if (!a.error.isEmpty()) return usage(a.error);
-  if (a.positional.size() != 1) return usage(Texts::text(TextNo::OneFile));
+  // With an environment the record file may come from it.
+  if (a.positional.size() > 1 || (a.positional.isEmpty() && !a.has("env"))) return usage(Texts::text(TextNo::OneFile));
   if (a.has("append") && a.has("replace")) return usage(Texts::text(TextNo::AppendOrReplace));
 
+  // The job of an environment file; what the command line gives wins over it.
+  Environment env;
+  if (a.has("env")) {
+    EnvironmentWarnings warnings;
+    QString why;
+    const QString envPath = qualifyEnvironmentName(a.value("env"), userPath());
+    if (!LoadEnvironment(envPath, env, warnings, &why)) {
+      printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::EnvUnreadable).arg(envPath, why) + QLatin1Char('\n'));
+      return 1;
+    }
+    for (const QString& w : warnings.lines)
+      printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::EnvWarning).arg(envPath, w) + QLatin1Char('\n'));
+    if (a.positional.isEmpty() && env.recordFile.isEmpty()) return usage(Texts::text(TextNo::EnvRecordFile));
+  }
+  const QString recordName = a.positional.isEmpty() ? env.recordFile : a.positional[0];
+
   bool ok = true;
-  const int baud = a.has("baud") ? a.value("baud").toInt(&ok) : 9600;
+  const int baud = a.has("baud") ? a.value("baud").toInt(&ok) : env.comA.baud;
   if (!ok || baud <= 0) return usage(Texts::text(TextNo::BaudValue));
-  const int dataBits = a.has("data-bits") ? a.value("data-bits").toInt(&ok) : 8;
+  const int dataBits = a.has("data-bits") ? a.value("data-bits").toInt(&ok) : env.comA.dataBits;
   if (!ok || dataBits < 5 || dataBits > 8) return usage(Texts::text(TextNo::DataBitsValue));
-  const QString parity = a.has("parity") ? a.value("parity").toUpper() : QStringLiteral("N");
+  const QString parity = a.has("parity") ? a.value("parity").toUpper() : parityLetter(env.comA.parity);
   if (!QStringList{"N", "E", "O", "M", "S"}.contains(parity)) return usage(Texts::text(TextNo::ParityValue));
-  const QString stop = a.has("stop-bits") ? a.value("stop-bits") : QStringLiteral("1");
+  const QString stop = a.has("stop-bits") ? a.value("stop-bits") : stopBitsText(env.comA.stopBits, dataBits);
   if (!QStringList{"1", "1.5", "2"}.contains(stop)) return usage(Texts::text(TextNo::StopBitsValue));
   Limits limits;
   if (a.has("duration")) {
@@ -113,7 +135,9 @@ int runRecord(const QStringList& in) {
     VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
     return 1;
   };
-  int comA = link ? 1 : 0, comB = link ? 2 : 0;
+  // The simulated link stands in for the environment's ports.
+  int comA = link ? 1 : (a.has("env") ? env.comA.device : 0);
+  int comB = link ? 2 : (a.has("env") ? env.comB.device : 0);
   for (auto [option, com, isA] : {std::tuple{"port-a", &comA, true}, std::tuple{"port-b", &comB, false}}) {
     if (!a.has(option)) continue;
     *com = resolvePort(a.value(option), s.registry, &error);
@@ -142,7 +166,7 @@ int runRecord(const QStringList& in) {
   s.ports.stopBits.select(stop);
   s.ports.InitInterface();
 
-  s.file.setName(resolveRecordFileName(a.positional[0], userPath()));
+  s.file.setName(resolveRecordFileName(recordName, userPath()));
   {
     RecordFile probe(messages);
     probe.setName(s.file.name());
@@ -177,6 +201,15 @@ int runRecord(const QStringList& in) {
       finish(1);
     });
   }
+
+  // The triggers act as in the window: marks, gate, sounds and commands beside this program.
+  TriggerList triggerList;
+  triggerList.setAll(env.triggers);
+  ProcessLauncher launcher;
+  TriggerActions actions(launcher, QCoreApplication::applicationDirPath());
+  TriggerEngine triggers({s.engine, s.handler, s.comA, s.comB, s.gate, clock, messages}, triggerList, actions);
+  s.triggers.attach(&triggers);
+  QObject::connect(&triggers, &TriggerEngine::stopRequested, [&] { finish(0); });
 
   const uint64_t writtenBefore = s.engine.writtenCount();
   // The limit counts the records after the start marks; the stop mark follows them.
@@ -223,7 +256,8 @@ int runRecord(const QStringList& in) {
         .arg(r.peakLoad)
         .arg(s.engine.counter(CntPe))
         .arg(s.engine.counter(CntFe))
-        .arg(s.engine.counter(CntLe));
+        .arg(s.engine.counter(CntLe)) +
+           (triggers.statusText().isEmpty() ? QString() : QStringLiteral("  ") + triggers.statusText());
   };
   QTimer progress;
   if (showProgress) {
