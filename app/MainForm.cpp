@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "app/EnvironmentCommands.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -154,6 +156,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   if (!options_.userPath.endsWith(QLatin1Char('/'))) options_.userPath += QLatin1Char('/');
   session_ = std::make_unique<CaptureSession>(clock_, messages_, ui_, options_.userPath);
   if (options_.enumerator) session_->registry.setEnumerator(options_.enumerator);
+  envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
 
   // The window from its layout.
   createActions();
@@ -336,8 +339,12 @@ void TFormMain::createActions() {
   makeAction("actTrigMarkReverse", TrigReverse, TrigReverseHint, TrigRevTool);
 
   // Environment, settings, window, help
-  makeAction("actLoadEnv", LoadEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_L);
-  makeAction("actSaveEnv", SaveEnvironment, 0, 0, true)->setShortcut(Qt::CTRL | Qt::Key_S);
+  QAction* loadEnv = makeAction("actLoadEnv", LoadEnvironment, 0, 0);
+  loadEnv->setShortcut(Qt::CTRL | Qt::Key_L);
+  connect(loadEnv, &QAction::triggered, this, [this] { envCommands_->loadDialog(); });
+  QAction* saveEnv = makeAction("actSaveEnv", SaveEnvironment, 0, 0);
+  saveEnv->setShortcut(Qt::CTRL | Qt::Key_S);
+  connect(saveEnv, &QAction::triggered, this, [this] { envCommands_->saveDialog(); });
   QAction* envConf = makeAction("actEnvConf", EditEnvironment, 0, 0);
   envConf->setShortcut(Qt::CTRL | Qt::Key_O);
   connect(envConf, &QAction::triggered, this, &TFormMain::btnEnvConfClick);
@@ -853,12 +860,7 @@ void TFormMain::setUpPorts() {
   s.ports.dataBits.select(QStringLiteral("8"));
   s.ports.parities.select(QStringLiteral("N"));
   s.ports.stopBits.select(s.ports.stopBits.items.value(0, QStringLiteral("1")));
-  for (auto [combo, list] : {std::pair{cbPortBaudRate, &s.ports.baudRates}, std::pair{cbPortDataBits, &s.ports.dataBits},
-                             std::pair{cbPortParity, &s.ports.parities}, std::pair{cbPortStopBits, &s.ports.stopBits}}) {
-    combo->clear();
-    combo->addItems(list->items);
-    combo->setCurrentIndex(list->selected);
-  }
+  refreshPortCombos();
   s.ports.InitInterface();
   showSimulationNote();
 }
@@ -915,20 +917,33 @@ void TFormMain::FormShow() {
   emit startupFinished();
 }
 
-// Environment files are read by a later version. One named on the command line, or
-// left in the configuration by hand, is said to be unusable; the program goes on with
-// the default environment, so nothing is later saved over the user's file.
+// The environment named on the command line or in the configuration; a default that
+// was never saved gives the defaults without a word.
 void TFormMain::useStartupEnvironment() {
-  const QString defaultName = QStringLiteral("Default.ven");
-  if (environmentFile_ == defaultName && !environmentFromCommandLine_) return;
-  const QString path =
-      environmentFile_.contains(QLatin1Char('/')) ? environmentFile_ : options_.userPath + environmentFile_;
-  const bool exists = QFileInfo(path).isFile();
-  if (!exists && environmentFile_ == defaultName) return;  // never saved yet: nothing to say
-  messages_.form().ShowMessage(
-      tx(exists ? TextNo::EnvironmentNotLoadedYet : TextNo::EnvironmentMissing).arg(QDir::toNativeSeparators(path)),
-      tx(TextNo::Warning), MessageKind::Warning, ButtonSet::Ok);
-  environmentFile_ = defaultName;
+  envCommands_->loadAtStart(environmentFile_, environmentFromCommandLine_ || environmentFile_ != QStringLiteral("Default.ven"),
+                            !commandLineRecordFile_.isEmpty());
+}
+
+void TFormMain::setEnvironmentFileName(const QString& path) {
+  environmentFile_ = path;
+  setWindowTitle(tx(TextNo::WindowTitle) + QStringLiteral(" - ") + QDir::toNativeSeparators(path));
+}
+
+void TFormMain::useRecordFile(const QString& name) {
+  session_->file.CloseRecordFile(RecordFile::Handle::View);
+  session_->file.setName(name);
+  refreshFileLine();
+}
+
+void TFormMain::refreshPortCombos() {
+  Ports& p = session_->ports;
+  for (auto [combo, list] : {std::pair{cbPortBaudRate, &p.baudRates}, std::pair{cbPortDataBits, &p.dataBits},
+                             std::pair{cbPortParity, &p.parities}, std::pair{cbPortStopBits, &p.stopBits}}) {
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    combo->addItems(list->items);
+    combo->setCurrentIndex(list->selected);
+  }
 }
 
 // A record file named on the command line that can neither be read nor created is
@@ -1126,14 +1141,14 @@ bool TFormMain::FormCloseQuery() {
   if (messages_.showMessage(TextNo::Information, TextNo::CloseQuestion, MessageKind::Question, ButtonSet::YesNo) !=
       ResultYes)
     return false;
-  session_->file.CloseRecordFile(RecordFile::Handle::View);
-  session_->file.CloseRecordFile(RecordFile::Handle::Recording);
+  // A save that was cancelled or failed keeps the window open: the job is not lost unasked.
   if (environmentChanged() &&
       messages_.showMessage(TextNo::Confirmation, TextNo::SaveEnvironmentQuestion, MessageKind::Question,
-                            ButtonSet::YesNo) == ResultYes) {
-    // The environment dialog is not there yet; say so rather than pretend it was saved.
-    messages_.showMessage(TextNo::Information, TextNo::EnvironmentNotSaved, MessageKind::Information, ButtonSet::Ok);
-  }
+                            ButtonSet::YesNo) == ResultYes &&
+      !envCommands_->saveDialog())
+    return false;
+  session_->file.CloseRecordFile(RecordFile::Handle::View);
+  session_->file.CloseRecordFile(RecordFile::Handle::Recording);
   SaveConfiguration();
   return true;
 }

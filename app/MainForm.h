@@ -22,6 +22,7 @@ class EventGrid;
 class EventView;
 struct CellStatistics;
 class GuiMessages;
+class EnvironmentCommands;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -146,6 +147,14 @@ class TFormMain : public QMainWindow {
 
   // State for the program and its tests.
   CaptureSession& session() { return *session_; }
+  EnvironmentCommands& environmentCommands() { return *envCommands_; }
+  // The environment file in use; the window title shows it.
+  void setEnvironmentFileName(const QString& path);
+  // Another record file for the job; shown by showRecordFile().
+  void useRecordFile(const QString& name);
+  // The port panel's lists show what the port lists hold.
+  void refreshPortCombos();
+  void showRecordFile();
   Recorder& recorder();
   SimulatedLink* link() const { return simulated_ ? link_.get() : nullptr; }
   bool simulated() const { return simulated_; }
@@ -221,7 +230,6 @@ class TFormMain : public QMainWindow {
   void setGauges(int load, int peak, int quality);
   void setGauge(int gauge, int percent);
   void showStatistics(const CellStatistics& statistics);
-  void showRecordFile();
   void syncRecorderControls();
   void showSimulationNote();
   void useStartupEnvironment();
@@ -237,6 +245,7 @@ class TFormMain : public QMainWindow {
   GuiRecorderUi ui_;
   std::unique_ptr<SimulatedLink> link_;
   std::unique_ptr<CaptureSession> session_;
+  std::unique_ptr<EnvironmentCommands> envCommands_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;

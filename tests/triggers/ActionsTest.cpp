@@ -140,7 +140,7 @@ TEST(Actions, RealStartsReceiveTheirArgumentsUnchanged) {
 }
 
 TEST(Actions, TheSoundStartsTheAlerterBesideTheProgram) {
-  const QString bin = qEnvironmentVariable("VORLOG_TEST_BIN");
+  const QString bin = QStringLiteral(VORLOG_PROGRAM_DIR);
   ASSERT_TRUE(QFile::exists(bin + QStringLiteral("/klaxor"))) << "klaxor is built beside vorlog-cli";
   QTemporaryDir user;
   qputenv("VORLOG_USER_PATH", user.path().toLocal8Bit());

@@ -26,6 +26,9 @@
 #include "capture/SerialPort.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
+#include "app/EnvironmentCommands.h"
+#include "settings/Environment.h"
+#include "triggers/TriggerList.h"
 #include "ui/BoxAnswer.h"
 #include "view/CellText.h"
 #include "view/ui/EventGrid.h"
@@ -317,24 +320,21 @@ TEST_F(MainFormTest, ARecordFileThatCannotBeCreatedLeavesTheControlsAlone) {
 TEST_F(MainFormTest, CommandLineNamesTheEnvironmentAndTheRecordFile) {
   const QString shown = dir.filePath("shown.vrd");
   writeFile(shown, QByteArray(160, '\0'));
-  writeFile(user() + "line.ven", "[Ports]\n");
-  {
-    BoxAnswer ok(box, {2});  // environment files are read by a later version: it says so
-    make({"line.ven", shown});
-    EXPECT_TRUE(ok.allUsed());
-  }
+  writeFile(user() + "line.ven", "[Files]\nRecord data=job.vrd\n");
+  make({"line.ven", shown});  // a job of defaults: nothing to say
   EXPECT_EQ(main->commandLineRecordFile(), shown);
-  EXPECT_EQ(main->recordFileName(), shown);
-  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  EXPECT_EQ(main->recordFileName(), shown);  // the command line wins over the job's record file
+  EXPECT_EQ(main->environmentFileName(), user() + "line.ven");
+  EXPECT_TRUE(main->windowTitle().endsWith("line.ven"));
   EXPECT_TRUE(child<QLabel>("lblFileLine")->text().contains("shown.vrd"));
   main->closeWithoutQuestions();
   make({"/data/SHOWN.VRD", "a.vrd", "b.vrd"});
   EXPECT_EQ(main->recordFileName(), "b.vrd");  // in the recordings folder, which can take it
-  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  EXPECT_EQ(main->environmentFileName(), user() + "Default.ven");  // a close without questions keeps nothing
   main->closeWithoutQuestions();
   make({"/data/SHOWN.VRD"});
   EXPECT_EQ(main->recordFileName(), "Default.vrd");
-  EXPECT_EQ(box.shownCount(), 1);
+  EXPECT_EQ(box.shownCount(), 0);
 }
 
 TEST_F(MainFormTest, FilesThatCannotBeUsedAreNamedAndTheDefaultsTakeOver) {
@@ -345,7 +345,7 @@ TEST_F(MainFormTest, FilesThatCannotBeUsedAreNamedAndTheDefaultsTakeOver) {
     EXPECT_TRUE(ok.allUsed());
   }
   EXPECT_EQ(box.shownCount(), 2);
-  EXPECT_EQ(main->environmentFileName(), "Default.ven");
+  EXPECT_EQ(main->environmentFileName(), user() + "Default.ven");
   EXPECT_EQ(main->recordFileName(), "Default.vrd");
   EXPECT_TRUE(main->isVisible());
   // The window works on: a recording goes into the default file.
@@ -611,3 +611,49 @@ TEST_F(MainFormTest, TheNamingSwitchChangesHeadersAndLabelsAtOnce) {
 }
 
 }  // namespace
+
+TEST_F(MainFormTest, AnEnvironmentLoadsSavesAndIsAskedForAtClose) {
+  make();
+  EnvironmentCommands& env = main->environmentCommands();
+  QString next;
+  env.setChooser([&](bool, const QString&) { return next; });
+  next = QStringLiteral(VORLOG_SOURCE_DIR "/docs/example-job.ven");
+  {
+    BoxAnswer ok(box, {2});  // COM3 and COM4 of the job are not offered on the simulated link
+    ASSERT_TRUE(env.loadDialog());
+    EXPECT_TRUE(ok.allUsed());
+  }
+  EXPECT_EQ(main->triggerList().count(), 4);
+  EXPECT_EQ(main->headerGeneral().value(0), "Dial-up test of the field modem");
+  EXPECT_EQ(child<QComboBox>("cbPortBaudRate")->currentText(), "19200");
+  EXPECT_EQ(child<QComboBox>("cbPortParity")->currentText(), "E");
+  EXPECT_FALSE(main->environmentChanged());
+  EXPECT_TRUE(main->windowTitle().endsWith("example-job.ven"));
+
+  next = dir.filePath("copy.ven");
+  ASSERT_TRUE(env.saveDialog());
+  Environment copy;
+  EnvironmentWarnings warnings;
+  ASSERT_TRUE(LoadEnvironment(next, copy, warnings));
+  EXPECT_EQ(copy.triggers, main->triggerList().records());
+  EXPECT_EQ(copy.description, main->headerDescription());
+  EXPECT_EQ(copy.comA.baud, 19200);
+
+  // A save over a folder fails: it is said, and the job stays marked as changed.
+  main->setEnvironmentChanged(true);
+  next = dir.path();
+  {
+    BoxAnswer ok(box, {2});
+    EXPECT_FALSE(env.saveDialog());
+  }
+  EXPECT_TRUE(main->environmentChanged());
+  EXPECT_TRUE(main->windowTitle().endsWith("copy.ven"));
+
+  // Closing with changes: "Yes, save" and then a cancelled save dialog keep the window.
+  next.clear();
+  {
+    BoxAnswer yes(box, {1, 1});
+    EXPECT_FALSE(main->close());
+  }
+  EXPECT_TRUE(main->isVisible());
+}
