@@ -165,7 +165,7 @@ int runEnv(const QStringList& in) {
   }
   // As for record files: a name that is there is taken, else it lies in the user path.
   const QString name = a.positional[0];
-  const QString path = QFileInfo::exists(name) ? QFileInfo(name).absoluteFilePath() : qualifyEnvironmentName(name, userPath());
+  const QString path = resolveEnvironmentName(name, userPath());
   // A job that is not there is a mistake on the command line, not a job of defaults.
   if (!QFileInfo::exists(path)) {
     printErr(QStringLiteral("vorlog-cli: %1: %2\n").arg(path, qt_error_string(ENOENT)));

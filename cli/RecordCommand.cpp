@@ -3,8 +3,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 #include <tuple>
@@ -78,8 +80,10 @@ int runRecord(const QStringList& in) {
   if (a.has("env")) {
     EnvironmentWarnings warnings;
     QString why;
-    const QString envPath = qualifyEnvironmentName(a.value("env"), userPath());
-    if (!LoadEnvironment(envPath, env, warnings, &why)) {
+    const QString envPath = resolveEnvironmentName(a.value("env"), userPath());
+    // A job that is not there is a mistake, not a job of defaults that would record untriggered.
+    if (!QFileInfo::exists(envPath)) why = qt_error_string(ENOENT);
+    if (!why.isEmpty() || !LoadEnvironment(envPath, env, warnings, &why)) {
       printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::EnvUnreadable).arg(envPath, why) + QLatin1Char('\n'));
       return 1;
     }

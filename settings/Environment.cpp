@@ -396,6 +396,10 @@ Environment::Environment()
   comB.device = kDeviceDefaultB;
 }
 
+QString resolveEnvironmentName(const QString& name, const QString& userPath) {
+  return QFileInfo::exists(name) ? QFileInfo(name).absoluteFilePath() : qualifyEnvironmentName(name, userPath);
+}
+
 QString qualifyEnvironmentName(const QString& name, const QString& userPath) {
   const QString n = name.trimmed().isEmpty() ? QString::fromUtf8(ConfigKeys::EnvironmentFilename.textDefault) : name;
   if (QDir::isAbsolutePath(n)) return QDir::cleanPath(n);

@@ -44,6 +44,9 @@ struct EnvironmentWarnings {
 
 // A relative environment name ("Default.ven") lies in the user path.
 QString qualifyEnvironmentName(const QString& name, const QString& userPath);
+// A name given on a command line: a file that is there (in the current folder) is
+// taken, else the one in the user path.
+QString resolveEnvironmentName(const QString& name, const QString& userPath);
 
 // Reads the file into env (defaults for whatever is missing or unusable). False only
 // when the file exists but cannot be read at all; *error then says why. A missing file

@@ -129,6 +129,39 @@ expect_rc 1 "env on a missing job" "$CLI" env "$WORK/none.ven"
 expect_rc 1 "env on a folder" "$CLI" env "$WORK"
 expect_rc 2 "env without a job" "$CLI" env
 
+# A job of triggers on the built-in exchange: recording starts at the dial command, a
+# command runs on CONNECT and the last stop trigger ends the recording by itself.
+cat >"$WORK/job.ven" <<JOB
+[Trigger0]
+Name=Dial
+Active=1
+Type=0
+Event=0
+D1=1
+Data=41544454
+[Trigger1]
+Name=Connect \$(touch $WORK/pwned)
+Active=1
+Type=1
+Event=0
+D2=1
+Data=434F4E4E454354
+ExecCommand=1
+CommandFilePath=touch
+CommandParams="$WORK/fired %TRIG_NUM%"
+JOB
+expect_rc 0 "record --env ends at the last stop trigger" "$CLI" record "$WORK/job.vrd" --env "$WORK/job.ven" --simulate --duration 60 --quiet --lang en
+expect_rc 0 "info on the triggered recording" "$CLI" info "$WORK/job.vrd" --json
+python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))
+labels = [m["label"] for m in d["marks"]]
+assert any("T_1" in l and "start" in l for l in labels) and any("T_2" in l and "stop" in l for l in labels), labels
+' "$WORK/out" && ok || bad "the recording holds the start and the stop mark"
+for i in $(seq 50); do [ -e "$WORK/fired 2" ] && break; sleep 0.1; done
+[ -e "$WORK/fired 2" ] && ok || bad "the stop trigger's command ran with its placeholder in one argument"
+[ -e "$WORK/pwned" ] && bad "a trigger name was run by a shell" || ok
+
 # One recording to a file at a time: a second recorder is turned away before it touches it.
 "$CLI" record "$WORK/a.vrd" --simulate --append --quiet >"$WORK/bg.out" 2>&1 &
 pid=$!

@@ -103,7 +103,7 @@ TEST_F(EnvironmentTest, EveryValueRoundTrips) {
   const QByteArray text = read();
   EXPECT_TRUE(text.contains("TimeReached=2026-12-08T14:30:00.250\n"));
   EXPECT_TRUE(text.contains("Record data=/srv/jobs/line 7.vrd\n"));
-  // The sections in the order of the spec, the trigger keys in record order.
+  // The sections in the order the program writes them, the trigger keys in record order.
   qsizetype at = 0;
   for (const char* s : {"[ComA]", "[ComB]", "[Files]", "[General]", "[Customer]", "[Description]", "[Trigger0]",
                         "Name=", "Active=1", "Data=0D0A", "M3=2", "TimeReached=", "EventLE=1", "CommandParams="}) {
