@@ -159,6 +159,11 @@ void TriggerPanel::widenColumnsToTitles() {
   QHeaderView* header = view_->horizontalHeader();
   for (int i = 0; i + 1 < TriggerList::ColumnCount; ++i)
     view_->setColumnWidth(i, qMax(view_->columnWidth(i), header->sectionSizeHint(i)));
+  // The longest condition text ("Data,Signal,Error") is read whole, in either language.
+  TriggerRecord inactivity;
+  inactivity.Type = TriggerType::Inactivity;
+  const int event = view_->fontMetrics().horizontalAdvance(triggerEventText(inactivity)) + 12;
+  view_->setColumnWidth(TriggerList::ColEvent, qMax(view_->columnWidth(TriggerList::ColEvent), event));
 }
 
 QAction* TriggerPanel::shortcutAction(const QKeyEvent* key) const {
