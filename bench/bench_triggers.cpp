@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <cstdlib>
 #include <random>
 
 #include "BenchTempDir.h"
@@ -94,6 +95,9 @@ void BM_StressWithTriggers(benchmark::State& state) {
     s.ports.selectComA(1);
     s.ports.selectComB(2);
     s.ports.baudRates.select(QStringLiteral("921600"));
+    s.ports.dataBits.select(QStringLiteral("8"));
+    s.ports.parities.select(QStringLiteral("N"));
+    s.ports.stopBits.select(QStringLiteral("1"));
     s.ports.InitInterface();
     s.file.setName(QString::fromStdString(dir.path() + "/stress.vrd"));
 
@@ -114,6 +118,13 @@ void BM_StressWithTriggers(benchmark::State& state) {
     r.records = s.engine.writtenCount() - before;
     r.lost = int64_t(link.bytesDelivered(SimulatedLink::End::A) + link.bytesDelivered(SimulatedLink::End::B)) -
              (s.engine.counter(CntD1) + s.engine.counter(CntD2));
+    if (std::getenv("BENCH_DETAIL"))
+      std::fprintf(stderr, "D1 sent %llu delivered %llu captured %lld; D2 sent %llu delivered %llu captured %lld; LE %lld\n",
+                   (unsigned long long)link.bytesSent(SimulatedLink::End::B),
+                   (unsigned long long)link.bytesDelivered(SimulatedLink::End::B), (long long)s.engine.counter(CntD1),
+                   (unsigned long long)link.bytesSent(SimulatedLink::End::A),
+                   (unsigned long long)link.bytesDelivered(SimulatedLink::End::A), (long long)s.engine.counter(CntD2),
+                   (long long)s.engine.counter(CntLe));
     state.SetIterationTime(r.wall);
     state.counters["records_per_s"] = double(r.records) / r.wall;
     state.counters["cpu_s"] = r.cpu;

@@ -429,8 +429,9 @@ bool SimulatedLink::openEnd(End end, const void* owner, const LineSettings& sett
     start_ = clock_.ticks();
   } else {
     // What was due before now went to a closed end; what is due now is for this one.
+    // The other end, if open, takes its own at its next pump, as from its kernel buffer.
     const uint64_t now = clock_.ticks();
-    if (now > 0) pumpInternal(-1, now - 1);
+    if (now > 0) pumpInternal(end == End::A ? 0 : 1, now - 1);
   }
   e.owner = owner;
   e.sink = &sink;
@@ -519,9 +520,12 @@ void SimulatedLink::pumpInternal(int dropEnd, uint64_t now) {
     if (e0 && e0->time < limit && (!e1 || e0->time <= e1->time)) side = 0;
     else if (e1 && e1->time < limit) side = 1;
     else break;
+    const int index = endOfSide(side) == End::A ? 0 : 1;
+    // A flush empties its own end only: what is due for the other end stays for it,
+    // as in the other port's kernel buffer, instead of being handed over early.
+    if (dropEnd >= 0 && index != dropEnd) break;
     const SimEvent ev = side == 0 ? *e0 : *e1;
     run.walkers[side].pop();
-    const int index = endOfSide(side) == End::A ? 0 : 1;
     EndState& e = ends_[index];
     const bool deliver = e.sink && dropEnd != index;
     switch (ev.kind) {

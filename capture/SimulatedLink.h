@@ -88,7 +88,8 @@ class SimulatedLink : public QObject {
   bool openEnd(End end, const void* owner, const LineSettings& settings, PortSink& sink, QString* error);
   void closeEnd(End end, const void* owner);
   // Delivers what is due up to the clock reading now; dropEnd (0 = A, 1 = B, -1 none)
-  // loses its data and errors instead (a flushed input).
+  // loses its data and errors instead (a flushed input), and the pump stops at the
+  // first event due for the other end, which stays for that end's own next pump.
   void pumpInternal(int dropEnd, uint64_t now);
   void latchTiming();
   bool flushBuffers(uint64_t generation);

@@ -14,20 +14,17 @@
 #include <optional>
 #include <string>
 
+#include "settings/IniFile.h"
 #include "settings/UserPath.h"
 
 using namespace ConfigKeys;
 
 namespace {
 
-// Duplicate keys and sections: the last value of a key wins and a section named twice
-// is one section. The port registry rewrites the same file with the same library and
-// that rule, so a value cannot change between two starts just because it saved.
-void prepare(CSimpleIniA& ini) {
-  ini.SetUnicode(true);
-  ini.SetMultiKey(false);
-  ini.SetSpaces(false);  // "Key=Value", as the file has always been written
-}
+using IniFile::fail;
+using IniFile::oneLine;
+using IniFile::parseInteger;
+using IniFile::prepare;
 
 enum class ReadResult { Read, Missing, Failed };
 
@@ -52,18 +49,6 @@ QByteArray parsedPart(const QByteArray& bytes) {
   return nul < 0 ? bytes : bytes.left(nul);
 }
 
-std::optional<int> parseInteger(const char* text) {
-  if (!text) return std::nullopt;
-  std::string_view s(text);
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  if (s.size() > 1 && s.front() == '+' && s[1] != '-') s.remove_prefix(1);
-  int value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;  // text, overflow
-  return value;
-}
-
 bool isAllDigits(const QString& s) {
   if (s.isEmpty()) return false;
   for (QChar c : s)
@@ -78,14 +63,6 @@ bool isFormName(const QString& s) {
   for (QChar c : s)
     if (!(c.isLetterOrNumber() || c == QLatin1Char('_')) || c.unicode() > 127) return false;
   return true;
-}
-
-// Values are one line each: control characters (a line break in a file name) would
-// split the line and let the rest be read as keys of their own.
-QString oneLine(QString value) {
-  for (QChar& c : value)
-    if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char(' ');
-  return value;
 }
 
 class Reader {
@@ -145,24 +122,16 @@ class Reader {
   const CSimpleIniA& ini_;
 };
 
-class Writer {
+class Writer : public IniFile::Writer {
  public:
-  explicit Writer(CSimpleIniA& ini) : ini_(ini) {}
-
-  void text(const char* section, const char* key, const QString& value) {
-    ini_.SetValue(section, key, oneLine(value).toUtf8().constData());
-  }
+  using IniFile::Writer::Writer;
+  using IniFile::Writer::boolean;
+  using IniFile::Writer::integer;
+  using IniFile::Writer::text;
   void text(const Key& k, const QString& value) { text(k.section, k.name, value); }
-  void integer(const char* section, const char* key, int value) {
-    ini_.SetValue(section, key, std::to_string(value).c_str());
-  }
   void integer(const Key& k, int value) { integer(k.section, k.name, value); }
-  void boolean(const char* section, const char* key, bool value) { ini_.SetValue(section, key, value ? "1" : "0"); }
   void boolean(const Key& k, bool value) { boolean(k.section, k.name, value); }
   void list(const Key& k, const QStringList& items) { text(k, encodeList(items)); }
-
- private:
-  CSimpleIniA& ini_;
 };
 
 std::string columnKey(int i) { return kColumnStem + std::to_string(i); }
@@ -197,35 +166,6 @@ void writeView(Writer& w, const ViewColumns& v) {
     w.integer(t.section, columnKey(i).c_str(), i < v.widths.size() ? v.widths[i] : designedColumnWidth(v.table, i));
   w.integer(t.section, kCharacterMode1, v.characterMode1);
   w.integer(t.section, kCharacterMode2, v.characterMode2);
-}
-
-bool isContentLine(const QByteArray& line) {
-  const QByteArray t = line.trimmed();
-  return !t.isEmpty() && t[0] != ';' && t[0] != '#';
-}
-
-// The INI library keeps a comment only when a section or key follows it, so notes
-// at the very end of the file would go with the first save. They are put back.
-QByteArray trailingComments(const QByteArray& text) {
-  const QList<QByteArray> lines = text.split('\n');
-  qsizetype last = lines.size() - 1;
-  while (last >= 0 && !isContentLine(lines[last])) --last;
-  if (last < 0) return {};  // only comments: the library keeps them as the file's comment
-  QByteArray tail;
-  bool any = false;
-  for (qsizetype i = last + 1; i < lines.size(); ++i) {
-    const QByteArray t = lines[i].trimmed();
-    if (t.isEmpty() && !any) continue;
-    any = true;
-    tail += t + '\n';
-  }
-  while (tail.endsWith("\n\n")) tail.chop(1);
-  return tail;
-}
-
-bool fail(QString* error, const QString& path, const QString& reason) {
-  if (error) *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
-  return false;
 }
 
 }  // namespace
@@ -429,25 +369,7 @@ bool Configuration::save(const QString& path, QString* error) const {
   w.boolean(DisplayHoldOnProgStart, displayHoldOnProgStart);
   w.boolean(BeginRecordOnProgStart, beginRecordOnProgStart);
 
-  std::string text;
-  if (ini.Save(text, false) < 0) return fail(error, path, qt_error_string(ENOMEM));
-  const QByteArray tail = trailingComments(old);
-  if (!tail.isEmpty()) {
-    text += '\n';
-    text.append(tail.constData(), std::size_t(tail.size()));
-  }
-
-  // The new content goes to a temporary file beside the old one and replaces it only
-  // when complete: a full disk or a crash never leaves an empty or half file.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return fail(error, path, file.errorString());
-  if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-    const QString why = file.errorString();
-    file.cancelWriting();
-    return fail(error, path, why);
-  }
-  if (!file.commit()) return fail(error, path, file.errorString());
-  return true;
+  return IniFile::save(ini, old, path, error);
 }
 
 bool Configuration::load() { return load(configurationFilePath()); }

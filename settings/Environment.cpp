@@ -18,12 +18,18 @@
 
 #include "capture/PortRegistry.h"
 #include "settings/EnvKeys.h"
+#include "settings/IniFile.h"
 #include "settings/Texts.h"
 #include "triggers/TextNotation.h"
 
 using namespace EnvKeys;
 
 namespace {
+
+using IniFile::fail;
+using IniFile::oneLine;
+using IniFile::parseInteger;
+using IniFile::prepare;
 
 namespace TextNo {
 constexpr int Missing = 9850, TooLarge = 9851, Binary = 9852, NotInteger = 9853, OutOfRange = 9854;
@@ -33,13 +39,6 @@ constexpr int Empty = 9865, BadTimeKept = 9866, NotRegular = 9867;
 constexpr int Baud = 9709, DataBits = 9710, Parity = 9711, StopBits = 9712;  // texts-window.txt
 constexpr int Stop1 = 4314, Stop15 = 4315, Stop2 = 4316;
 }  // namespace TextNo
-
-// As Vorlog.ini: the last value of a key wins, a section named twice is one section.
-void prepare(CSimpleIniA& ini) {
-  ini.SetUnicode(true);
-  ini.SetMultiKey(false);
-  ini.SetSpaces(false);  // "Key=Value", as the file has always been written
-}
 
 enum class ReadResult { Read, Missing, Failed };
 
@@ -100,25 +99,6 @@ QByteArray asUtf8(QByteArray bytes) {
     text[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
   }
   return text.toUtf8();
-}
-
-std::optional<int> parseInteger(const char* text) {
-  if (!text) return std::nullopt;
-  std::string_view s(text);
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  if (s.size() > 1 && s.front() == '+' && s[1] != '-') s.remove_prefix(1);
-  int value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-  return value;
-}
-
-// Values are one line each: control characters would split the line.
-QString oneLine(QString value) {
-  for (QChar& c : value)
-    if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char(' ');
-  return value;
 }
 
 // A value as a warning quotes it: one line, and short, whatever the file holds.
@@ -184,20 +164,7 @@ class Reader {
   QStringList& warnings_;
 };
 
-class Writer {
- public:
-  explicit Writer(CSimpleIniA& ini) : ini_(ini) {}
-  void text(const char* section, const char* key, const QString& value) {
-    ini_.SetValue(section, key, oneLine(value).toUtf8().constData());
-  }
-  void integer(const char* section, const char* key, int value) {
-    ini_.SetValue(section, key, std::to_string(value).c_str());
-  }
-  void boolean(const char* section, const char* key, bool value) { ini_.SetValue(section, key, value ? "1" : "0"); }
-
- private:
-  CSimpleIniA& ini_;
-};
+using Writer = IniFile::Writer;
 
 void readPort(const Reader& r, const char* section, int defaultDevice, EnvironmentPort& p) {
   p.device = r.integer(section, kDevice, defaultDevice, kMinCom, PortRegistry::kMaxCom);
@@ -352,36 +319,6 @@ void writeTrigger(Writer& w, const std::string& sectionName, const TriggerRecord
   w.text(s, kCommandParams, t.CommandParams);
 }
 
-bool isContentLine(const QByteArray& line) {
-  const QByteArray t = line.trimmed();
-  return !t.isEmpty() && t[0] != ';' && t[0] != '#';
-}
-
-// The INI library keeps a comment only when a section or key follows it; notes at the
-// very end of the file are put back after the save.
-QByteArray trailingComments(const QByteArray& text) {
-  const QList<QByteArray> lines = text.split('\n');
-  qsizetype last = lines.size() - 1;
-  while (last >= 0 && !isContentLine(lines[last])) --last;
-  if (last < 0) return {};
-  QByteArray tail;
-  bool any = false;
-  for (qsizetype i = last + 1; i < lines.size(); ++i) {
-    const QByteArray t = lines[i].trimmed();
-    if (t.isEmpty() && !any) continue;
-    any = true;
-    tail += t + '\n';
-  }
-  while (tail.endsWith("\n\n")) tail.chop(1);
-  return tail;
-}
-
-bool fail(QString* error, const QString& path, const QString& reason) {
-  if (error) *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
-  return false;
-}
-
-// The part of the file the parser reads: up to the first NUL byte.
 qsizetype cutAtNul(QByteArray& bytes) {
   const qsizetype nul = bytes.indexOf('\0');
   if (nul >= 0) bytes.truncate(nul);
@@ -519,24 +456,7 @@ bool SaveEnvironment(const QString& path, const Environment& env, QString* error
   }
   for (const std::string& section : stale) ini.Delete(section.c_str(), nullptr);
 
-  std::string text;
-  if (ini.Save(text, false) < 0) return fail(error, path, qt_error_string(ENOMEM));
-  const QByteArray tail = trailingComments(old);
-  if (!tail.isEmpty()) {
-    text += '\n';
-    text.append(tail.constData(), std::size_t(tail.size()));
-  }
-  // The new content goes to a temporary file beside the old one and replaces it only
-  // when complete: a full disk or a crash never leaves an empty or half file.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return fail(error, path, file.errorString());
-  if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-    const QString why = file.errorString();
-    file.cancelWriting();
-    return fail(error, path, why);
-  }
-  if (!file.commit()) return fail(error, path, file.errorString());
-  return true;
+  return IniFile::save(ini, old, path, error);
 }
 
 QString parityLetter(int code) {

@@ -116,29 +116,17 @@ bool TriggerList::setActive(int index, bool active) {
   return true;
 }
 
-bool TriggerList::enableAll() {
+bool TriggerList::setEveryActive(const std::function<bool(bool)>& state) {
   if (locked_) return false;
-  for (TriggerRecord& t : records_) t.Active = true;
+  for (TriggerRecord& t : records_) t.Active = state(t.Active);
   if (count()) emit dataChanged(index(0, ColCaption), index(count() - 1, ColCaption), {Qt::CheckStateRole});
   changed();
   return true;
 }
 
-bool TriggerList::disableAll() {
-  if (locked_) return false;
-  for (TriggerRecord& t : records_) t.Active = false;
-  if (count()) emit dataChanged(index(0, ColCaption), index(count() - 1, ColCaption), {Qt::CheckStateRole});
-  changed();
-  return true;
-}
-
-bool TriggerList::reverseAll() {
-  if (locked_) return false;
-  for (TriggerRecord& t : records_) t.Active = !t.Active;
-  if (count()) emit dataChanged(index(0, ColCaption), index(count() - 1, ColCaption), {Qt::CheckStateRole});
-  changed();
-  return true;
-}
+bool TriggerList::enableAll() { return setEveryActive([](bool) { return true; }); }
+bool TriggerList::disableAll() { return setEveryActive([](bool) { return false; }); }
+bool TriggerList::reverseAll() { return setEveryActive([](bool active) { return !active; }); }
 
 int TriggerList::setAll(std::vector<TriggerRecord> triggers) {
   const int dropped = triggers.size() > size_t(kMaxTriggers) ? int(triggers.size()) - kMaxTriggers : 0;

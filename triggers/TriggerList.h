@@ -1,6 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "triggers/TriggerRecord.h"
@@ -65,6 +66,7 @@ class TriggerList : public QAbstractTableModel {
 
  private:
   void renumber();
+  bool setEveryActive(const std::function<bool(bool)>& state);
   void changed();
 
   std::vector<TriggerRecord> records_;

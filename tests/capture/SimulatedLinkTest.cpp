@@ -505,3 +505,23 @@ TEST(SimulatedLink, DefaultScenarioPlaysAModemExchangeAndLoops) {
 }
 
 }  // namespace
+
+// Opening or flushing one end never hands the other end its bytes early: a recording
+// whose gate is not open yet would throw them away.
+TEST(SimulatedLink, OneEndsOpenAndFlushLeaveTheOtherEndsBytes) {
+  ManualClock clock;
+  SimulatedLink link(clock);
+  QString error;
+  ASSERT_TRUE(link.loadScenarioText(QStringLiteral("d1 \"abc\"\nwait 20ms\nd1 \"de\""), QStringLiteral("t"), &error));
+  SerialPort comB(QStringLiteral("ComB"), [&](int) { return link.createDevice(End::B); });
+  SerialPort comA(QStringLiteral("ComA"), [&](int) { return link.createDevice(End::A); });
+  ASSERT_TRUE(comB.SetOpen(true, &error));
+  clock.advance(10 * kMs);
+  ASSERT_TRUE(comA.SetOpen(true, &error));
+  comA.FlushInBuffer();
+  EXPECT_EQ(comB.inCount(), 0);
+  EXPECT_EQ(link.bytesDelivered(End::B), 0u);
+  clock.advance(30 * kMs);
+  comB.readPending();
+  EXPECT_EQ(drain(comB), "abcde");
+}

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/Unprivileged.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -316,26 +318,6 @@ TEST_F(EnvironmentTest, ExampleJobLoadsAsDocumented) {
   EXPECT_TRUE(e.triggers[3].PlaySound && e.triggers[3].PlaySoundRepeat);
 }
 
-int unprivileged(const std::function<bool(QByteArray*)>& body, QByteArray* text) {
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(77);
-    QByteArray out;
-    const bool ok = body(&out);
-    if (::write(fds[1], out.constData(), size_t(out.size())) < 0) ::_exit(2);
-    ::_exit(ok ? 0 : 1);
-  }
-  ::close(fds[1]);
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text->append(buf, n);
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST_F(EnvironmentTest, FailedSaveNamesTheFileAndKeepsTheOldOne) {
   QString error;

@@ -1,0 +1,37 @@
+#pragma once
+// What Vorlog.ini and the environment files share: one INI dialect, values one line
+// each, and a save that keeps what the program does not write.
+#include <SimpleIni.h>
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace IniFile {
+
+// The last value of a key wins and a section named twice is one section; "Key=Value".
+void prepare(CSimpleIniA& ini);
+// A whole decimal number with blanks around it, or nothing (text, overflow).
+std::optional<int> parseInteger(const char* text);
+// Values are one line each: control characters would split the line and let the rest be
+// read as keys of their own.
+QString oneLine(QString value);
+// "path: reason" into *error; always false.
+bool fail(QString* error, const QString& path, const QString& reason);
+// Writes the INI text through a temporary file and a rename, with the comments that
+// stood at the very end of the old text (the library keeps only comments before a key).
+bool save(const CSimpleIniA& ini, const QByteArray& oldText, const QString& path, QString* error);
+
+// Values as the files write them: integers in decimal, booleans as 1 and 0.
+class Writer {
+ public:
+  explicit Writer(CSimpleIniA& ini) : ini_(ini) {}
+  void text(const char* section, const char* key, const QString& value);
+  void integer(const char* section, const char* key, int value);
+  void boolean(const char* section, const char* key, bool value);
+
+ private:
+  CSimpleIniA& ini_;
+};
+
+}  // namespace IniFile
