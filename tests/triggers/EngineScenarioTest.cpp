@@ -131,6 +131,9 @@ const Case kCases[] = {
        r.add(t);
      },
      4000, 0},
+    // A zero byte is part of the pattern like any other byte.
+    {"zero_byte_in_a_pattern", "d1 \"A\" 42\nwait 10ms\nd1 \"A\" 00 \"B\"\nwait 10ms\nd1 \"x\"\nwait 10ms\n",
+     [](TriggerRig& r) { r.add(data(Start, true, false, "410042")); }, 100, 0},
     // Pause and resume re-arm the group that was armed, with the gate as it was.
     {"pause_while_waiting_for_start", "wait 20ms\nd1 \"AT\"\nwait 40ms\nd2 \"OK\"\nwait 50ms\n", startThenStop, 200, 1,
      {{5, pauseOrResume}, {10, pauseOrResume}}},
@@ -173,6 +176,22 @@ TEST_P(EngineScenario, RecordsAsGolden) {
   }
   ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
   EXPECT_EQ(got.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
+}
+
+// A trigger that can arm nothing is skipped with one message naming it; the recording
+// never waits for it.
+TEST(EngineStart, TriggersThatCanArmNothingAreSkippedAndNamed) {
+  TriggerRig rig("d1 \"ab\"\nwait 10ms\n");
+  rig.add(data(Start, true, false, ""));
+  rig.add(signal(Start, {}));
+  rig.start();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(rig.messages.reports.size(), 1u);
+  EXPECT_TRUE(rig.messages.reports[0].extra.contains("T1") && rig.messages.reports[0].extra.contains("T2"));
+  EXPECT_TRUE(rig.s.gate.IsRecordingActive());
+  rig.run(50);
+  rig.stop();
+  EXPECT_TRUE(rig.render().contains("d1=62"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Triggers, EngineScenario, ::testing::ValuesIn(kCases),
