@@ -856,10 +856,8 @@ void TFormMain::setUpPorts() {
   }
   // A first start has no environment yet: A on the first port, B on the second, 9600 8N1.
   if (s.ports.portListA.size() >= 2) s.ports.indexB = 1;
-  s.ports.baudRates.select(QStringLiteral("9600"));
-  s.ports.dataBits.select(QStringLiteral("8"));
-  s.ports.parities.select(QStringLiteral("N"));
-  s.ports.stopBits.select(s.ports.stopBits.items.value(0, QStringLiteral("1")));
+  s.ports.selectLineSettings(QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("N"),
+                             s.ports.stopBits.items.value(0, QStringLiteral("1")));
   refreshPortCombos();
   s.ports.InitInterface();
   showSimulationNote();

@@ -98,10 +98,7 @@ void BM_SimulatedStress(benchmark::State& state) {
       state.SkipWithError("the simulated link offers no COM1/COM2");
       return;
     }
-    s.ports.baudRates.select(QStringLiteral("921600"));
-    s.ports.dataBits.select(QStringLiteral("8"));
-    s.ports.parities.select(QStringLiteral("N"));
-    s.ports.stopBits.select(QStringLiteral("1"));
+    s.ports.selectLineSettings(QStringLiteral("921600"), QStringLiteral("8"), QStringLiteral("N"), QStringLiteral("1"));
     s.ports.InitInterface();
     s.file.setName(QString::fromStdString(recordPath));
 

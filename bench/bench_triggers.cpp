@@ -94,10 +94,7 @@ void BM_StressWithTriggers(benchmark::State& state) {
     s.ports.BuildPortLists(s.registry, PortValueLists::defaults());
     s.ports.selectComA(1);
     s.ports.selectComB(2);
-    s.ports.baudRates.select(QStringLiteral("921600"));
-    s.ports.dataBits.select(QStringLiteral("8"));
-    s.ports.parities.select(QStringLiteral("N"));
-    s.ports.stopBits.select(QStringLiteral("1"));
+    s.ports.selectLineSettings(QStringLiteral("921600"), QStringLiteral("8"), QStringLiteral("N"), QStringLiteral("1"));
     s.ports.InitInterface();
     s.file.setName(QString::fromStdString(dir.path() + "/stress.vrd"));
 

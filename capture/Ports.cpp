@@ -59,6 +59,13 @@ bool Ports::selectComB(int comNumber) {
   return i >= 0;
 }
 
+void Ports::selectLineSettings(const QString& baud, const QString& bits, const QString& parity, const QString& stop) {
+  baudRates.select(baud);
+  dataBits.select(bits);
+  parities.select(parity);
+  stopBits.select(stop);
+}
+
 void Ports::InitInterface() {
   const int count = int(portListA.size());
   if (count < 2)

@@ -38,6 +38,10 @@ class Ports {
   // Selects the port with that COM number for ComA or ComB; false when it is not in the list.
   bool selectComA(int comNumber);
   bool selectComB(int comNumber);
+  // Selects the line settings as the lists write them ("9600", "8", "N", "1"), adding a
+  // value a list does not offer; InitInterface applies them.
+  void selectLineSettings(const QString& baud, const QString& dataBits, const QString& parity,
+                          const QString& stopBits);
 
   QStringList portListA, portListB;
   int indexA = 0, indexB = 0;

@@ -164,10 +164,7 @@ int runRecord(const QStringList& in) {
   if (!comA && !comB && s.ports.portListA.size() >= 2) s.ports.indexB = 1;
   else if (!comA && comB) s.ports.indexA = s.ports.indexB == 0 ? 1 : 0;
   else if (comA && !comB) s.ports.indexB = s.ports.indexA == 0 ? 1 : 0;
-  s.ports.baudRates.select(QString::number(baud));
-  s.ports.dataBits.select(QString::number(dataBits));
-  s.ports.parities.select(parity);
-  s.ports.stopBits.select(stop);
+  s.ports.selectLineSettings(QString::number(baud), QString::number(dataBits), parity, stop);
   s.ports.InitInterface();
 
   s.file.setName(resolveRecordFileName(recordName, userPath()));

@@ -27,10 +27,8 @@ void applyEnvironmentPorts(const Environment& env, Ports& ports, QStringList* wa
   if (env.comB.baud != p.baud || env.comB.dataBits != p.dataBits || env.comB.parity != p.parity ||
       env.comB.stopBits != p.stopBits)
     warn(Texts::text(TextNo::SettingsDiffer));
-  ports.baudRates.select(QString::number(p.baud));
-  ports.dataBits.select(QString::number(p.dataBits));
-  ports.parities.select(parityLetter(p.parity));
-  ports.stopBits.select(stopBitsText(p.stopBits, p.dataBits));
+  ports.selectLineSettings(QString::number(p.baud), QString::number(p.dataBits), parityLetter(p.parity),
+                           stopBitsText(p.stopBits, p.dataBits));
   ports.InitInterface();
 }
 
