@@ -203,6 +203,16 @@ TEST_F(EditorTest, InactivityBackToStartShowsDataAndSecondsStayInRange) {
   EXPECT_EQ(seconds->value(), 65535);
 }
 
+TEST_F(EditorTest, EveryDataLineChoiceSurvivesAnEdit) {
+  for (auto [d1, d2] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    TriggerRecord t = dataTrigger("Lines");
+    t.D1 = d1, t.D2 = d2;
+    editor.LoadTrigger(t);
+    EXPECT_EQ(editor.formValues().D1, d1);
+    EXPECT_EQ(editor.formValues().D2, d2);
+  }
+}
+
 TEST_F(EditorTest, PoolInsertsAtTheCaretOrAppends) {
   auto* params = child<QLineEdit>("edCommandParams");
   params->setText("ab");

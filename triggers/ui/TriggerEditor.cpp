@@ -31,6 +31,7 @@ namespace {
 namespace TextNo {
 constexpr int Caption = 9000, Name = 9001, Description = 9002, At = 9003, Condition = 9004, NewName = 9005;
 constexpr int Activate = 9006, DataPage = 9007, TxData = 9011, RxData = 9012, ZeroWarning = 9013;
+constexpr int BothData = 9908;
 constexpr int SignalPage = 9019, Ignore = 9021, Falls = 9022, Rise = 9023;
 constexpr int ErrorPage = 9030, ParityError = 9032, FramingError = 9033, LineError = 9034;
 constexpr int TimePage = 9035, Reached = 9037, NowHint = 9038;
@@ -168,10 +169,15 @@ QWidget* TFormTrig::createDataPage() {
   rbTxData->setObjectName(QStringLiteral("rbTxData"));
   rbRxData = new QRadioButton(page);
   rbRxData->setObjectName(QStringLiteral("rbRxData"));
+  // A pattern may be watched on both lines; an edit must not quietly drop one of them.
+  rbBothData_ = new QRadioButton(page);
+  rbBothData_->setObjectName(QStringLiteral("rbBothData"));
   texts_.emplace_back(rbTxData, TextNo::TxData);
   texts_.emplace_back(rbRxData, TextNo::RxData);
+  texts_.emplace_back(rbBothData_, TextNo::BothData);
   lines->addWidget(rbTxData);
   lines->addWidget(rbRxData);
+  lines->addWidget(rbBothData_);
   lines->addStretch();
   v->addLayout(lines);
   data_ = new LinkedDataFields(page);
@@ -409,8 +415,9 @@ void TFormTrig::showByteCount() { lblBytes_->setText(tx(TextNo::Bytes).arg(data_
 void TFormTrig::LoadTrigger(const TriggerRecord& t) {
   ++loading_;
   data_->setHex(t.Data);
-  rbTxData->setChecked(t.D1 || !t.D2);
+  rbTxData->setChecked(t.D1 == t.D2 ? !t.D1 : t.D1);
   rbRxData->setChecked(t.D2 && !t.D1);
+  rbBothData_->setChecked(t.D1 && t.D2);
   for (int i = 0; i < 6; ++i) {
     const int edge = t.*kSignals[i];
     signals_[i]->button(edge >= Edge::Ignore && edge <= Edge::Rises ? edge : Edge::Ignore)->setChecked(true);
@@ -446,8 +453,8 @@ void TFormTrig::SetFormValuesToTrigger(TriggerRecord& t) const {
   t.Description = edTrigDescr->text();
   t.Type = qMax(0, cbTrigRec->currentIndex());
   t.Event = t.Type == TriggerType::Inactivity ? TriggerEvent::Inactivity : qMax(0, cbTrigEvent->currentIndex());
-  t.D1 = rbTxData->isChecked();
-  t.D2 = rbRxData->isChecked();
+  t.D1 = rbTxData->isChecked() || rbBothData_->isChecked();
+  t.D2 = rbRxData->isChecked() || rbBothData_->isChecked();
   t.Data = data_->hex();
   for (int i = 0; i < 6; ++i) t.*kSignals[i] = qMax(0, signals_[i]->checkedId());
   for (int i = 0; i < 3; ++i) t.*kErrors[i] = errors_[i]->isChecked();

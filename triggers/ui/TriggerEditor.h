@@ -111,6 +111,7 @@ class TFormTrig : public QDialog {
   QTabWidget* tabs_;
   QRadioButton* rbTxData;
   QRadioButton* rbRxData;
+  QRadioButton* rbBothData_ = nullptr;
   LinkedDataFields* data_;
   QLabel* lblBytes_;
   QButtonGroup* signals_[6];
