@@ -108,13 +108,14 @@ uint64_t CaptureEngine::placeOnTimeLine(uint64_t now, uint16_t burstIndex) {
   return later(t, lastReading_);
 }
 
+// Activity is stamped with the record's own counter reading: no further clock read per event.
 void CaptureEngine::updateLineActivity(const EventRecord& r) {
   for (int s = 0; s < SignalCount; ++s) {
     EventRecord& slot = activity_[kSignalSlot[s]];
     if (r.signalBytes[s] == 1 || slot.signalBytes[s] != 0) {
       slot.signalBytes[s] = r.signalBytes[s];
       slot.timeStamp = r.timeStamp;
-      activityTicks_[size_t(&slot - activity_.data())] = clock_.ticks();
+      activityTicks_[size_t(&slot - activity_.data())] = lastReading_;
     }
   }
   // Every byte on a line is activity on it, repeated bytes included.
@@ -123,14 +124,14 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
     activity_[ActD1].d1Flag = 1;
     activity_[ActD1].d1Byte = r.d1Byte;
     activity_[ActD1].timeStamp = r.timeStamp;
-    activityTicks_[ActD1] = clock_.ticks();
+    activityTicks_[ActD1] = lastReading_;
   }
   if (r.d2Flag) {
     ++counters_[CntD2];
     activity_[ActD2].d2Flag = 1;
     activity_[ActD2].d2Byte = r.d2Byte;
     activity_[ActD2].timeStamp = r.timeStamp;
-    activityTicks_[ActD2] = clock_.ticks();
+    activityTicks_[ActD2] = lastReading_;
   }
   // One error kind on both sides in one record counts once.
   const struct {
@@ -145,7 +146,7 @@ void CaptureEngine::updateLineActivity(const EventRecord& r) {
     slot.errors[k.d1] = r.errors[k.d1];
     slot.errors[k.d2] = r.errors[k.d2];
     slot.timeStamp = r.timeStamp;
-      activityTicks_[size_t(&slot - activity_.data())] = clock_.ticks();
+      activityTicks_[size_t(&slot - activity_.data())] = lastReading_;
   }
 }
 

@@ -26,7 +26,7 @@ using IniFile::oneLine;
 using IniFile::parseInteger;
 using IniFile::prepare;
 
-enum class ReadResult { Read, Missing, Failed };
+using IniFile::ReadResult;
 
 ReadResult readFile(const QString& path, QByteArray* bytes, QString* reason) {
   QFile file(path);
@@ -290,23 +290,8 @@ bool Configuration::load(const QString& path) {
 
 bool Configuration::save(const QString& path, QString* error) const {
   CSimpleIniA ini;
-  prepare(ini);
   QByteArray old;
-  QString reason;
-  switch (readFile(path, &old, &reason)) {
-    case ReadResult::Failed:
-      return fail(error, path, reason);  // writing now would lose what we could not read
-    case ReadResult::Read: {
-      // The file is replaced, not rewritten, so its own write permission has to be asked for.
-      const QByteArray native = QFile::encodeName(path);
-      if (::access(native.constData(), W_OK) != 0) return fail(error, path, qt_error_string(errno));
-      old = parsedPart(old);
-      if (ini.LoadData(old.constData(), size_t(old.size())) < 0) return fail(error, path, qt_error_string(ENOMEM));
-      break;
-    }
-    case ReadResult::Missing:
-      break;
-  }
+  if (!IniFile::loadForRewrite(ini, path, readFile, parsedPart, &old, error)) return false;
 
   Writer w(ini);
   w.text(Profile, profile);

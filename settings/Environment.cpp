@@ -40,7 +40,7 @@ constexpr int Baud = 9709, DataBits = 9710, Parity = 9711, StopBits = 9712;  // 
 constexpr int Stop1 = 4314, Stop15 = 4315, Stop2 = 4316;
 }  // namespace TextNo
 
-enum class ReadResult { Read, Missing, Failed };
+using IniFile::ReadResult;
 
 // The whole file, or why not: a missing file is no failure, anything but a regular file
 // and anything over the size limit is.
@@ -402,23 +402,12 @@ bool LoadEnvironment(const QString& path, Environment& env, EnvironmentWarnings&
 
 bool SaveEnvironment(const QString& path, const Environment& env, QString* error) {
   CSimpleIniA ini;
-  prepare(ini);
   QByteArray old;
-  QString reason;
-  switch (readFile(path, &old, &reason)) {
-    case ReadResult::Failed:
-      return fail(error, path, reason);  // writing now would lose what we could not read
-    case ReadResult::Read: {
-      // The file is replaced, not rewritten, so its own write permission has to be asked for.
-      if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return fail(error, path, qt_error_string(errno));
-      cutAtNul(old);
-      old = asUtf8(std::move(old));
-      if (ini.LoadData(old.constData(), size_t(old.size())) < 0) return fail(error, path, qt_error_string(ENOMEM));
-      break;
-    }
-    case ReadResult::Missing:
-      break;
-  }
+  const auto clean = [](QByteArray bytes) {
+    cutAtNul(bytes);
+    return asUtf8(std::move(bytes));
+  };
+  if (!IniFile::loadForRewrite(ini, path, readFile, clean, &old, error)) return false;
 
   Writer w(ini);
   writePort(w, kComA, env.comA);

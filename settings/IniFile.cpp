@@ -1,6 +1,9 @@
 #include "settings/IniFile.h"
 
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QSaveFile>
 #include <cerrno>
@@ -82,6 +85,26 @@ bool save(const CSimpleIniA& ini, const QByteArray& oldText, const QString& path
     return fail(error, path, why);
   }
   if (!file.commit()) return fail(error, path, file.errorString());
+  return true;
+}
+
+bool loadForRewrite(CSimpleIniA& ini, const QString& path, const FileReader& read,
+                    const std::function<QByteArray(QByteArray)>& clean, QByteArray* oldText, QString* error) {
+  prepare(ini);
+  QString reason;
+  switch (read(path, oldText, &reason)) {
+    case ReadResult::Failed:
+      return fail(error, path, reason);
+    case ReadResult::Read:
+      // The file is replaced, not rewritten, so its own write permission has to be asked for.
+      if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return fail(error, path, qt_error_string(errno));
+      *oldText = clean(std::move(*oldText));
+      if (ini.LoadData(oldText->constData(), size_t(oldText->size())) < 0)
+        return fail(error, path, qt_error_string(ENOMEM));
+      break;
+    case ReadResult::Missing:
+      break;
+  }
   return true;
 }
 

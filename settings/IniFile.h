@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace IniFile {
@@ -21,6 +22,14 @@ bool fail(QString* error, const QString& path, const QString& reason);
 // Writes the INI text through a temporary file and a rename, with the comments that
 // stood at the very end of the old text (the library keeps only comments before a key).
 bool save(const CSimpleIniA& ini, const QByteArray& oldText, const QString& path, QString* error);
+
+enum class ReadResult { Read, Missing, Failed };
+using FileReader = std::function<ReadResult(const QString& path, QByteArray* bytes, QString* reason)>;
+// Loads the file a save is about to replace into ini, with its text in *oldText: read
+// by the caller's reader and made parser-ready by clean. False with *error set when the
+// file cannot be read (writing would lose what was not read) or may not be written.
+bool loadForRewrite(CSimpleIniA& ini, const QString& path, const FileReader& read,
+                    const std::function<QByteArray(QByteArray)>& clean, QByteArray* oldText, QString* error);
 
 // Values as the files write them: integers in decimal, booleans as 1 and 0.
 class Writer {
