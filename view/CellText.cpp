@@ -46,7 +46,23 @@ QString timeFormatWithoutZone(const QLocale& locale) {
   return format.trimmed();
 }
 
+// The locale's short date with the year in four digits: a recording from 1999 and one
+// from 2099 must not read alike.
+QString dateFormatWithFullYear(const QLocale& locale) {
+  QString format = locale.dateFormat(QLocale::ShortFormat);
+  if (!format.contains(QLatin1String("yyyy"))) format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+  return format;
+}
+
 }  // namespace
+
+QString absoluteSecondsText(int64_t unixLocalSeconds, const QLocale& locale) {
+  const QDateTime t = QDateTime::fromSecsSinceEpoch(unixLocalSeconds, QTimeZone::utc());
+  return locale.toString(t.date(), dateFormatWithFullYear(locale)) + QLatin1Char(' ') +
+         locale.toString(t.time(), timeFormatWithoutZone(locale));
+}
+
+QString sixDigitMicros(int64_t micros) { return sixDigits(micros); }
 
 Rgb MarkPalette::colourOf(uint8_t markCode) const {
   if (markCode >= Mark::TriggerStart && markCode <= Mark::UserStart) return colours[markCode - 1];
@@ -102,10 +118,7 @@ QString timeText(TimeMode mode, double stamp, double base, const QLocale& locale
     const int64_t micros = std::llround(unixLocalFromOleDate(stamp) * 1e6);
     const int64_t seconds = micros >= 0 ? micros / 1'000'000 : -((-micros + 999'999) / 1'000'000);
     const int64_t fraction = micros - seconds * 1'000'000;
-    const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
-    return locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(t.time(), timeFormatWithoutZone(locale)) + QLatin1Char(',') + sixDigits(fraction) +
-           QLatin1Char(' ');
+    return absoluteSecondsText(seconds, locale) + QLatin1Char(',') + sixDigits(fraction) + QLatin1Char(' ');
   }
   int64_t d = microsecondsBetween(base, stamp);
   QString sign;

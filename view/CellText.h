@@ -51,6 +51,12 @@ TimeMode timeModeFromInt(int value);
 // the rounding noise of the stored day fraction never shows 01:59:59,999999 for two
 // hours; a negative distance (a stamp before its base) carries a leading "-".
 QString timeText(TimeMode mode, double stamp, double base, const QLocale& locale);
+// The absolute time of a whole second (seconds since 1970 in local time): the locale's
+// short date with a four-digit year, a blank and the long time without a time zone.
+// timeText adds "," and the microseconds; exports that write many events of one second
+// keep this part.
+QString absoluteSecondsText(int64_t unixLocalSeconds, const QLocale& locale);
+QString sixDigitMicros(int64_t micros);
 // The distance between two stamps in whole microseconds, as the grid shows it.
 int64_t microsecondsBetween(double fromOleDate, double toOleDate);
 
