@@ -7,7 +7,9 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "recording/RecordFileName.h"
 #include "settings/Texts.h"
+#include "settings/UserPath.h"
 #include "tools/Measure.h"
 #include "tools/RecordReader.h"
 #include "tools/Search.h"
@@ -96,7 +98,8 @@ QString buildQuery(const Args& a, Search::Query* query) {
 }
 
 // Opens the record file for a tool; false (with the message printed) when it holds nothing to examine.
-bool openRecordFile(RecordReader& reader, const QString& path) {
+bool openRecordFile(RecordReader& reader, const QString& name) {
+  const QString path = resolveRecordFileName(name, userPath());
   if (!reader.open(path)) {
     printErr(QStringLiteral("vorlog-cli: ") + reader.message() + QLatin1Char('\n'));
     return false;
@@ -141,7 +144,7 @@ int runSearch(const QStringList& in) {
     from = r.event;
   }
   if (a.has("json"))
-    printOut(QString::fromUtf8(QJsonDocument(QJsonObject{{"file", a.positional[0]}, {"events", found}})
+    printOut(QString::fromUtf8(QJsonDocument(QJsonObject{{"file", reader.path()}, {"events", found}})
                                    .toJson(QJsonDocument::Indented)));
   if (found.isEmpty()) {
     // The window's words, without its line breaks.
