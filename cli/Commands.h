@@ -6,3 +6,4 @@ int runRecord(const QStringList& args);
 int runInfo(const QStringList& args);
 int runDump(const QStringList& args);
 int runEnv(const QStringList& args);
+int runExport(const QStringList& args);
