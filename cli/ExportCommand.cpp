@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -8,9 +9,11 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "recording/RecordFileName.h"
 #include "settings/Configuration.h"
 #include "settings/StopSignals.h"
 #include "settings/Texts.h"
+#include "settings/UserPath.h"
 #include "tools/Export.h"
 #include "tools/RecordReader.h"
 #include "tools/WorkControl.h"
@@ -18,7 +21,7 @@
 namespace TextNo {
 constexpr int BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406, StopBitsValue = 9407;
 constexpr int Progress = 9972, TwoFiles = 9973, FormatValue = 9974, SeparatorValue = 9975, QuoteValue = 9976;
-constexpr int ColumnValue = 9977, TimeValue = 9978, NumberValue = 9979, NamesValue = 9990;
+constexpr int ColumnValue = 9977, TimeValue = 9978, NumberValue = 9979, NamesValue = 9990, TrailingBytes = 9992;
 }  // namespace TextNo
 
 namespace {
@@ -127,11 +130,15 @@ int runExport(const QStringList& in) {
     o.line.stopBits = s == QLatin1String("1") ? 1 : 2;
   }
 
-  RecordReader reader(a.positional[0]);
+  RecordReader reader(resolveRecordFileName(a.positional[0], userPath()));
   if (!reader.isOpen()) {
     printErr(QStringLiteral("vorlog-cli: ") + reader.message() + QLatin1Char('\n'));
     return 1;
   }
+  // A recording cut off in the middle of a record still exports its whole events.
+  const qint64 trailing = QFileInfo(reader.path()).size() - reader.recordCount() * qint64(kRecordSize);
+  if (trailing > 0 && reader.recordCount() > 0)
+    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) + QLatin1Char('\n'));
 
   // The export runs beside the event loop, which shows the progress and turns Ctrl-C
   // into a stop that keeps the lines written so far.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -15,6 +16,7 @@
 
 namespace TextNo {
 constexpr int NoEvents = 9954, OutsideRecording = 9959, EmptyRange = 9969, Stopped = 9970, Done = 9971;
+constexpr int NotARecord = 9991;
 }
 
 namespace Export {
@@ -28,6 +30,17 @@ namespace {
 
 // How often, in records, a running export looks at the stop request.
 constexpr int64_t kStopCheckRecords = 1024;
+
+// Whether a record looks like one we write: flags, line levels and errors of 0 or 1 and
+// a date the calendar knows. Checked on the first record, so that a file of some other
+// kind is refused instead of turned into pages of noise.
+bool plausible(const EventRecord& r) {
+  const auto bit = [](uint8_t v) { return v <= 1; };
+  if (!bit(r.d1Flag) || !bit(r.d2Flag) || !std::all_of(r.signalBytes, r.signalBytes + SignalCount, bit) ||
+      !std::all_of(r.errors, r.errors + ErrorCount, bit))
+    return false;
+  return std::isfinite(r.timeStamp) && r.timeStamp >= 1.0 && r.timeStamp <= 2958465.0;
+}
 
 Result failed(Result r, int number, const QString& message) {
   r.status = Status::Failed;
@@ -50,9 +63,18 @@ Result run(RecordReader& reader, const QString& target, const Options& options, 
   if (from > last)
     return failed(result, TextNo::OutsideRecording, Texts::text(TextNo::OutsideRecording).arg(from).arg(last));
   if (from > to) return failed(result, TextNo::EmptyRange, Texts::text(TextNo::EmptyRange).arg(from).arg(to));
+  {
+    EventRecord first;
+    if (!reader.readOne(0, first)) return failed(result, reader.messageNumber(), reader.message());
+    if (!plausible(first)) return failed(result, TextNo::NotARecord, Texts::text(TextNo::NotARecord).arg(reader.path()));
+  }
   result.firstEvent = from;
   result.lastEvent = to;
-  if (control) control->reset(to - from + 1);
+  // A stop asked for before the start is kept: the export then writes no event.
+  if (control) {
+    control->done = 0;
+    control->total = to - from + 1;
+  }
 
   OutputFile out;
   if (!out.open(target, reader.identity())) return failed(result, out.messageNumber(), out.message());
