@@ -80,7 +80,7 @@ TEST(ExportCsv, RawByteFieldsKeepTheirEstablishedForms) {
   };
   const Case cases[] = {
       {0x3B, ';', '"', "\";\";"},           {0x22, ';', '"', "\"\"\"\";"},     {0x2C, ',', 0, "\",\","},
-      {'A', ',', 0, "A,"},                  {0x22, ';', '\'', "'\"\"';"},      {0x27, ';', '\'', "''''';"},
+      {'A', ',', 0, "A,"},                  {0x22, ';', '\'', "'\"\"';"},      {0x27, ';', '\'', "'''';"},
       {0x22, ',', 0, "\"\"\"\","},          {'\r', '\t', 0, "\"\r\"\t"},       {'\n', ' ', 0, "\"\n\" "},
       {0xE4, ';', '"', "\"\xC3\xA4\";"},     {0x80, ',', 0, "\xC2\x80,"},       {' ', ' ', '\'', "' ' "},
   };
@@ -102,7 +102,7 @@ TEST(ExportCsv, TimeAndDescriptionReadAsInTheGrid) {
       std::string line;
       w.appendLine(line, r, day);
       QString grid = CellText::timeText(mode, s, day, o.locale);
-      grid.chop(1);
+      if (grid.endsWith(QLatin1Char(' '))) grid.chop(1);  // an invalid stamp's text has no blank
       EXPECT_EQ(line, "\" " + grid.toStdString() + "\";\r\n");
     }
   }
