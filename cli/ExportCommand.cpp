@@ -137,8 +137,6 @@ int runExport(const QStringList& in) {
   }
   // A recording cut off in the middle of a record still exports its whole events.
   const qint64 trailing = QFileInfo(reader.path()).size() - reader.recordCount() * qint64(kRecordSize);
-  if (trailing > 0 && reader.recordCount() > 0)
-    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) + QLatin1Char('\n'));
 
   // The export runs beside the event loop, which shows the progress and turns Ctrl-C
   // into a stop that keeps the lines written so far.
@@ -167,6 +165,8 @@ int runExport(const QStringList& in) {
   worker.join();
   if (showProgress) printErr(progressLine() + QLatin1Char('\n'));
 
+  if (result.status != Export::Status::Failed && trailing > 0)
+    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) + QLatin1Char('\n'));
   if (result.status == Export::Status::Failed) {
     printErr(QStringLiteral("vorlog-cli: ") + result.message + QLatin1Char('\n'));
     return 1;
