@@ -27,8 +27,8 @@ constexpr int ColumnValue = 9977, TimeValue = 9978, NumberValue = 9979, NamesVal
 namespace {
 
 // The names --columns takes, in the order the columns appear.
-const QStringList kColumns = {"mark", "number", "time", "d1", "d2", "hex", "dec", "oct", "bin", "s1", "m1",
-                              "s2",   "m2",     "m5",   "m3", "errors", "description"};
+const QStringList kColumns = {"mark", "number", "time", "d1", "d2", "hex", "dec",    "oct",        "bin",
+                              "s1",   "m1",     "s2",   "m2", "m5", "m3",  "errors", "description"};
 
 // "--columns a,b,c": exactly these columns; false with the unknown name in *bad.
 bool applyColumns(const QString& list, Export::Options& o, QString* bad) {
@@ -43,10 +43,14 @@ bool applyColumns(const QString& list, Export::Options& o, QString* bad) {
       return false;
     }
     bool* flags[] = {&o.mark, &o.eventNumber, &o.timeStamp, &o.d1, &o.d2, &o.hex, &o.dec, &o.oct, &o.bin};
-    if (i < 9) *flags[i] = true;
-    else if (i < 15) o.signalLines[std::size_t(i - 9)] = true;
-    else if (i == 15) o.errors = true;
-    else o.description = true;
+    if (i < 9)
+      *flags[i] = true;
+    else if (i < 15)
+      o.signalLines[std::size_t(i - 9)] = true;
+    else if (i == 15)
+      o.errors = true;
+    else
+      o.description = true;
   }
   return true;
 }
@@ -73,14 +77,19 @@ int runExport(const QStringList& in) {
   o.timeMode = CellText::timeModeFromInt(configuration.timeControl);
 
   const QString format = a.has("format") ? a.value("format").toLower() : QStringLiteral("csv");
-  if (format == QLatin1String("csv")) o.format = Export::Format::Csv;
-  else if (format == QLatin1String("raw")) o.format = Export::Format::Raw;
-  else if (format == QLatin1String("pcapng")) o.format = Export::Format::Pcapng;
-  else return usage(Texts::text(TextNo::FormatValue).arg(a.value("format")));
+  if (format == QLatin1String("csv"))
+    o.format = Export::Format::Csv;
+  else if (format == QLatin1String("raw"))
+    o.format = Export::Format::Raw;
+  else if (format == QLatin1String("pcapng"))
+    o.format = Export::Format::Pcapng;
+  else
+    return usage(Texts::text(TextNo::FormatValue).arg(a.value("format")));
 
   if (a.has("separator")) {
     static const QMap<QString, char> kSeparators{{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}, {"space", ' '}};
-    if (!kSeparators.contains(a.value("separator"))) return usage(Texts::text(TextNo::SeparatorValue).arg(a.value("separator")));
+    if (!kSeparators.contains(a.value("separator")))
+      return usage(Texts::text(TextNo::SeparatorValue).arg(a.value("separator")));
     o.separator = kSeparators.value(a.value("separator"));
   }
   if (a.has("quote")) {
@@ -106,10 +115,12 @@ int runExport(const QStringList& in) {
     o.pinNaming = a.value("names") == QLatin1String("us") ? 1 : 0;
   }
   bool ok = true;
-  for (auto [name, target, least] : {std::tuple{"from", &o.from, 1}, std::tuple{"to", &o.to, 1}, std::tuple{"gap-us", &o.gapMicros, 0}}) {
+  for (auto [name, target, least] :
+       {std::tuple{"from", &o.from, 1}, std::tuple{"to", &o.to, 1}, std::tuple{"gap-us", &o.gapMicros, 0}}) {
     if (!a.has(name)) continue;
     *target = a.value(name).toLongLong(&ok);
-    if (!ok || *target < least) return usage(Texts::text(TextNo::NumberValue).arg(QStringLiteral("--") + name).arg(least));
+    if (!ok || *target < least)
+      return usage(Texts::text(TextNo::NumberValue).arg(QStringLiteral("--") + name).arg(least));
   }
   if (a.has("baud")) {
     o.line.baud = a.value("baud").toInt(&ok);
@@ -157,8 +168,10 @@ int runExport(const QStringList& in) {
   };
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (finished) QCoreApplication::exit(0);
-    else if (showProgress) printErr(progressLine());
+    if (finished)
+      QCoreApplication::exit(0);
+    else if (showProgress)
+      printErr(progressLine());
   });
   poll.start(100);
   QCoreApplication::exec();
@@ -166,7 +179,8 @@ int runExport(const QStringList& in) {
   if (showProgress) printErr(progressLine() + QLatin1Char('\n'));
 
   if (result.status != Export::Status::Failed && trailing > 0)
-    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) + QLatin1Char('\n'));
+    printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) +
+             QLatin1Char('\n'));
   if (result.status == Export::Status::Failed) {
     printErr(QStringLiteral("vorlog-cli: ") + result.message + QLatin1Char('\n'));
     return 1;

@@ -140,7 +140,8 @@ void CsvWriter::appendTitleLine(std::string& out) const {
 
 void CsvWriter::appendTime(std::string& out, double stamp, double base) {
   // A blank, then the time text of the grid without its trailing blank.
-  std::string text = " ";
+  std::string& text = scratch_;
+  text.assign(1, ' ');
   if (o_.timeMode == CellText::TimeMode::Absolute) {
     if (!std::isfinite(stamp) || stamp < 1.0 || stamp > kLastOleDay) {
       QString t = CellText::timeText(o_.timeMode, stamp, base, o_.locale);
@@ -182,8 +183,10 @@ void CsvWriter::appendTime(std::string& out, double stamp, double base) {
 
 void CsvWriter::appendLine(std::string& out, const EventRecord& r, double base) {
   if (o_.mark) {
-    if (r.markCode == 0) out += emptyField_;
-    else field(out, utf8(CellText::markText(r)));
+    if (r.markCode == 0)
+      out += emptyField_;
+    else
+      field(out, utf8(CellText::markText(r)));
   }
   if (o_.eventNumber) {
     if (quote_) out.push_back(quote_);
@@ -204,13 +207,18 @@ void CsvWriter::appendLine(std::string& out, const EventRecord& r, double base) 
     }
   }
   if (o_.description) {
-    const std::string* d1 = CellText::flagSet(r.d1Flag) && !description_[r.d1Byte].empty() ? &description_[r.d1Byte] : nullptr;
-    const std::string* d2 = CellText::flagSet(r.d2Flag) && !description_[r.d2Byte].empty() ? &description_[r.d2Byte] : nullptr;
+    const std::string* d1 =
+        CellText::flagSet(r.d1Flag) && !description_[r.d1Byte].empty() ? &description_[r.d1Byte] : nullptr;
+    const std::string* d2 =
+        CellText::flagSet(r.d2Flag) && !description_[r.d2Byte].empty() ? &description_[r.d2Byte] : nullptr;
     if (!d1 && !d2) {
       out += emptyField_;
     } else {
       // D1's name left of the marker, D2's right of it.
-      std::string text = d1 ? *d1 + separatorText_ : separatorText_;
+      std::string& text = scratch_;
+      text.clear();
+      if (d1) text += *d1;
+      text += separatorText_;
       if (d2) text += *d2;
       field(out, text);
     }

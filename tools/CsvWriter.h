@@ -41,4 +41,5 @@ class CsvWriter {
   std::string separatorText_, emptyField_, daysText_;
   int64_t cachedSecond_ = INT64_MIN;
   std::string cachedSecondText_;
+  std::string scratch_;  // the time or description text of the line being built
 };

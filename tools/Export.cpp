@@ -17,7 +17,7 @@
 namespace TextNo {
 constexpr int NoEvents = 9954, OutsideRecording = 9959, EmptyRange = 9969, Stopped = 9970, Done = 9971;
 constexpr int NotARecord = 9991;
-}
+}  // namespace TextNo
 
 namespace Export {
 
@@ -66,7 +66,8 @@ Result run(RecordReader& reader, const QString& target, const Options& options, 
   {
     EventRecord first;
     if (!reader.readOne(0, first)) return failed(result, reader.messageNumber(), reader.message());
-    if (!plausible(first)) return failed(result, TextNo::NotARecord, Texts::text(TextNo::NotARecord).arg(reader.path()));
+    if (!plausible(first))
+      return failed(result, TextNo::NotARecord, Texts::text(TextNo::NotARecord).arg(reader.path()));
   }
   result.firstEvent = from;
   result.lastEvent = to;

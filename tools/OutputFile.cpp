@@ -1,13 +1,14 @@
 #include "tools/OutputFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "settings/Texts.h"
 
@@ -116,11 +117,16 @@ void OutputFile::fail(Failure failure, int err) {
 
 int OutputFile::messageNumber() const {
   switch (failure_) {
-    case Failure::None: return 0;
-    case Failure::NotRegular: return TextNo::NotRegular;
-    case Failure::SameAsSource: return TextNo::SameAsSource;
-    case Failure::Create: return TextNo::CannotCreate;
-    case Failure::Write: return TextNo::WriteFailed;
+    case Failure::None:
+      return 0;
+    case Failure::NotRegular:
+      return TextNo::NotRegular;
+    case Failure::SameAsSource:
+      return TextNo::SameAsSource;
+    case Failure::Create:
+      return TextNo::CannotCreate;
+    case Failure::Write:
+      return TextNo::WriteFailed;
   }
   return 0;
 }

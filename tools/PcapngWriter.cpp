@@ -75,7 +75,7 @@ void PcapngWriter::appendHeader() {
   put32(out_, 0);
   put16(out_, kLinkTypeRtacSerial);
   put16(out_, 0);
-  put32(out_, 65535);  // snap length: the longest packet we write
+  put32(out_, 65535);                                      // snap length: the longest packet we write
   option(out_, kOptTsResol, std::string_view("\x06", 1));  // microseconds
   option(out_, kOptEnd, {});
   closeBlock(out_, start);
@@ -138,7 +138,8 @@ void PcapngWriter::endRun() {
 
 void PcapngWriter::add(const EventRecord& r) {
   const double days = r.timeStamp;
-  const int64_t local = std::isfinite(days) && std::fabs(days) < 3e6 ? std::llround(unixLocalFromOleDate(days) * 1e6) : 0;
+  const int64_t local =
+      std::isfinite(days) && std::fabs(days) < 3e6 ? std::llround(unixLocalFromOleDate(days) * 1e6) : 0;
   const uint8_t lines = controlLines(r);
   const bool changed = havePrevious_ && std::memcmp(previousSignals_, r.signalBytes, SignalCount) != 0;
   std::memcpy(previousSignals_, r.signalBytes, SignalCount);

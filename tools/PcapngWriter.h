@@ -15,7 +15,14 @@
 class PcapngWriter {
  public:
   // Event types and control-line bits of the serial header.
-  enum : uint8_t { StatusChange = 0x00, DataTx = 0x01, DataRx = 0x02, FramingError = 0x07, ParityError = 0x08, Overflow = 0x0A };
+  enum : uint8_t {
+    StatusChange = 0x00,
+    DataTx = 0x01,
+    DataRx = 0x02,
+    FramingError = 0x07,
+    ParityError = 0x08,
+    Overflow = 0x0A
+  };
   enum : uint8_t { Cts = 0x01, Dcd = 0x02, Dsr = 0x04, Rts = 0x08, Dtr = 0x10, Ring = 0x20 };
   // Longest data run in one packet; a longer one continues in the next packet.
   static constexpr std::size_t kMaxPayload = 65535 - 12;

@@ -1,15 +1,15 @@
 // The export writers: the field quoting, the shared time and description texts, and
 // how an export settles its range, stops, and fails without harming any file.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <functional>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 
 #include "capture/Clock.h"
 #include "settings/Texts.h"
@@ -35,7 +35,8 @@ void writeEvents(const QString& path, int64_t n) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   std::vector<EventRecord> all;
   all.reserve(std::size_t(n));
-  for (int64_t i = 0; i < n; ++i) all.push_back(event(uint32_t(i), 46204.5 + double(i) / 86400000.0, 'a' + int(i % 26)));
+  for (int64_t i = 0; i < n; ++i)
+    all.push_back(event(uint32_t(i), 46204.5 + double(i) / 86400000.0, 'a' + int(i % 26)));
   f.write(reinterpret_cast<const char*>(all.data()), qint64(all.size() * kRecordSize));
 }
 
@@ -79,10 +80,12 @@ TEST(ExportCsv, RawByteFieldsKeepTheirEstablishedForms) {
     std::string field;
   };
   const Case cases[] = {
-      {0x3B, ';', '"', "\";\";"},           {0x22, ';', '"', "\"\"\"\";"},     {0x2C, ',', 0, "\",\","},
-      {'A', ',', 0, "A,"},                  {0x22, ';', '\'', "'\"\"';"},      {0x27, ';', '\'', "'''';"},
-      {0x22, ',', 0, "\"\"\"\","},          {'\r', '\t', 0, "\"\r\"\t"},       {'\n', ' ', 0, "\"\n\" "},
-      {0xE4, ';', '"', "\"\xC3\xA4\";"},     {0x80, ',', 0, "\xC2\x80,"},       {' ', ' ', '\'', "' ' "},
+      {0x3B, ';', '"', "\";\";"},   {0x22, ';', '"', "\"\"\"\";"},
+      {0x2C, ',', 0, "\",\","},     {'A', ',', 0, "A,"},
+      {0x22, ';', '\'', "'\"\"';"}, {0x27, ';', '\'', "'''';"},
+      {0x22, ',', 0, "\"\"\"\","},  {'\r', '\t', 0, "\"\r\"\t"},
+      {'\n', ' ', 0, "\"\n\" "},    {0xE4, ';', '"', "\"\xC3\xA4\";"},
+      {0x80, ',', 0, "\xC2\x80,"},  {' ', ' ', '\'', "' ' "},
   };
   for (const Case& c : cases) EXPECT_EQ(CsvWriter::rawField(c.byte, c.sep, c.quote), c.field) << int(c.byte);
 }
@@ -144,8 +147,8 @@ TEST(ExportRun, SettlesTheRangeStopsCleanlyAndFailsWithoutHarm) {
     QString target;
     int64_t from, to;
     Export::Status status;
-    int message;           // 0: none
-    int64_t first, last;   // the range settled on
+    int message;          // 0: none
+    int64_t first, last;  // the range settled on
   };
   const QString out = dir.filePath("out.raw");
   const Case cases[] = {
@@ -190,7 +193,8 @@ TEST(ExportRun, SettlesTheRangeStopsCleanlyAndFailsWithoutHarm) {
     Export::Format format;
     int size;
   };
-  for (auto [format, size] : {StopCase{Export::Format::Csv, -1}, {Export::Format::Raw, 0}, {Export::Format::Pcapng, 44 + 32}}) {
+  for (auto [format, size] :
+       {StopCase{Export::Format::Csv, -1}, {Export::Format::Raw, 0}, {Export::Format::Pcapng, 44 + 32}}) {
     RecordReader reader(src);
     WorkControl control;
     control.requestStop();
@@ -200,8 +204,11 @@ TEST(ExportRun, SettlesTheRangeStopsCleanlyAndFailsWithoutHarm) {
     EXPECT_EQ(r.status, Export::Status::Stopped);
     EXPECT_EQ(r.events, 0);
     const QByteArray written = contents(out);
-    if (size >= 0) EXPECT_EQ(written.size(), size);
-    else EXPECT_TRUE(written.startsWith("\"Mark") && written.endsWith("\r\n") && written.count("\r\n") == 1) << written.toStdString();
+    if (size >= 0)
+      EXPECT_EQ(written.size(), size);
+    else
+      EXPECT_TRUE(written.startsWith("\"Mark") && written.endsWith("\r\n") && written.count("\r\n") == 1)
+          << written.toStdString();
     EXPECT_FALSE(control.stopRequested());
   }
 }
@@ -231,7 +238,8 @@ TEST(ExportRun, StopsAndFailuresDuringTheRun) {
     act();
   };
 
-  Export::Result r = runWith([&](WorkControl& c) { afterFirstBlock(c, [&] { c.requestStop(); }); }, Export::Format::Csv);
+  Export::Result r =
+      runWith([&](WorkControl& c) { afterFirstBlock(c, [&] { c.requestStop(); }); }, Export::Format::Csv);
   ASSERT_EQ(r.status, Export::Status::Stopped) << r.message.toStdString();
   EXPECT_GT(r.events, 0);
   EXPECT_LT(r.events, n);
