@@ -108,6 +108,11 @@ def csv_checks(cli, work):
     golden = open(os.path.join(HERE, "export_golden.csv"), "rb").read()
     got = open(out, "rb").read()
     check(got == golden, f"golden lines differ:\n{got!r}\n{golden!r}")
+    # Delta times: the first exported event from its predecessor, then each from the one before.
+    export(cli, src, out, "--time", "delta", "--from", "3", "--columns", "number,time", "--quote", "none", "--no-header")
+    check(open(out, "rb").read() == (b"2; 0 day(s)  00:00:00,499875;\r\n"
+                                          b"3; 0 day(s)  00:00:00,750000;\r\n4; 1 day(s)  01:00:59,750001;\r\n"),
+          f"delta times {open(out, 'rb').read()!r}")
     bad_input_checks(cli, work)
 
 
