@@ -56,8 +56,9 @@ Result run(RecordReader& reader, const QString& target, const Options& options, 
   if (!reader.isOpen()) return failed(result, reader.messageNumber(), reader.message());
   // The range is settled once, against the file as it is now; a recording that goes
   // on meanwhile does not move it.
-  const int64_t last = reader.refresh();
-  if (last <= 0) return failed(result, TextNo::NoEvents, Texts::text(TextNo::NoEvents).arg(reader.path()));
+  // Event n is the record at position n; position 0, the file's start record, is no event.
+  const int64_t last = reader.refresh() - 1;
+  if (last < 1) return failed(result, TextNo::NoEvents, Texts::text(TextNo::NoEvents).arg(reader.path()));
   const int64_t from = std::max<int64_t>(options.from, 1);
   const int64_t to = options.to <= 0 ? last : std::min(options.to, last);
   if (from > last)
@@ -91,10 +92,10 @@ Result run(RecordReader& reader, const QString& target, const Options& options, 
     csv.emplace(options);
     if (options.header) csv->appendTitleLine(out.buffer());
     // Relative times count from event 1; delta times from the event before the first
-    // one exported (event 1 has none and counts from itself).
+    // one exported (for event 1 the file's start record).
     EventRecord first;
     if (options.timeMode != CellText::TimeMode::Absolute) {
-      const int64_t index = options.timeMode == CellText::TimeMode::Relative ? 0 : std::max<int64_t>(from - 2, 0);
+      const int64_t index = options.timeMode == CellText::TimeMode::Relative ? 1 : from - 1;
       if (!reader.readOne(index, first)) return readFailed();
       base = first.timeStamp;
     }
@@ -108,7 +109,7 @@ Result run(RecordReader& reader, const QString& target, const Options& options, 
   int64_t next = from;
   while (next <= to && !stopped) {
     const int64_t count = std::min<int64_t>(int64_t(block.size()), to - next + 1);
-    if (!reader.read(next - 1, count, block.data())) return readFailed();
+    if (!reader.read(next, count, block.data())) return readFailed();
     for (int64_t i = 0; i < count; ++i) {
       if (control && i % kStopCheckRecords == 0 && control->stopRequested()) {
         stopped = true;

@@ -29,14 +29,14 @@ EventRecord event(uint32_t number, double stamp, int d1 = -1, int d2 = -1) {
   return r;
 }
 
-// n events a millisecond apart from 1 July 2026 noon, D1 bytes 'a' onwards.
+// The start record and n events a millisecond apart from 1 July 2026 noon, D1 bytes 'a' onwards.
 void writeEvents(const QString& path, int64_t n) {
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   std::vector<EventRecord> all;
-  all.reserve(std::size_t(n));
-  for (int64_t i = 0; i < n; ++i)
-    all.push_back(event(uint32_t(i), 46204.5 + double(i) / 86400000.0, 'a' + int(i % 26)));
+  all.reserve(std::size_t(n + 1));
+  for (int64_t i = 0; i <= n; ++i)
+    all.push_back(event(uint32_t(i), 46204.5 + double(i) / 86400000.0, i ? 'a' + int((i - 1) % 26) : -1));
   f.write(reinterpret_cast<const char*>(all.data()), qint64(all.size() * kRecordSize));
 }
 
@@ -134,6 +134,8 @@ TEST(ExportRun, SettlesTheRangeStopsCleanlyAndFailsWithoutHarm) {
   ASSERT_EQ(::link(QFile::encodeName(src).constData(), QFile::encodeName(dir.filePath("hard.vrd")).constData()), 0);
   QFile::copy(src, dir.filePath("empty.vrd"));
   QFile::resize(dir.filePath("empty.vrd"), 79);
+  QFile::copy(src, dir.filePath("start.vrd"));
+  QFile::resize(dir.filePath("start.vrd"), 80);
   {
     QFile g(dir.filePath("garbage.vrd"));
     ASSERT_TRUE(g.open(QIODevice::WriteOnly));
@@ -157,6 +159,7 @@ TEST(ExportRun, SettlesTheRangeStopsCleanlyAndFailsWithoutHarm) {
       {"start past the end", "rec.vrd", out, 11, 12, Export::Status::Failed, 9959, 0, 0},
       {"start after the end", "rec.vrd", out, 5, 4, Export::Status::Failed, 9969, 0, 0},
       {"no whole event", "empty.vrd", out, 0, 0, Export::Status::Failed, 9954, 0, 0},
+      {"only the start record", "start.vrd", out, 0, 0, Export::Status::Failed, 9954, 0, 0},
       {"garbage", "garbage.vrd", out, 0, 0, Export::Status::Failed, 9991, 0, 0},
       {"onto the recording", "rec.vrd", src, 0, 0, Export::Status::Failed, 9967, 0, 0},
       {"onto it by a symlink", "rec.vrd", dir.filePath("link.vrd"), 0, 0, Export::Status::Failed, 9967, 0, 0},

@@ -49,12 +49,13 @@ def csv_checks(cli, work):
     base = calendar.timegm((2026, 7, 1, 12, 0, 0))
     src = os.path.join(work, "bytes.vrd")
     with open(src, "wb") as f:
+        f.write(record(0, base, mark_type=99))  # the file's start record, no event
         for i in range(256):
-            f.write(record(i, base + i * 0.3 + 0.000007, d1=i, d2=(i * 7 + 3) % 256 if i % 5 else None,
+            f.write(record(i + 1, base + i * 0.3 + 0.000007, d1=i, d2=(i * 7 + 3) % 256 if i % 5 else None,
                            signals=[(i >> k) & 1 for k in range(6)],
                            errors=[(i >> k) & 1 if i % 3 == 0 else 0 for k in range(6)],
                            mark=5 if i == 10 else 1 if i == 20 else 0, trigger=3 if i == 20 else 0))
-    records = unpack(src)
+    records = unpack(src)[1:]
     for sep_name, sep in (("comma", ","), ("semicolon", ";"), ("tab", "\t"), ("space", " ")):
         for quote_name, quote in (("double", '"'), ("single", "'"), ("none", None)):
             out = os.path.join(work, f"{sep_name}-{quote_name}.csv")
@@ -104,12 +105,12 @@ def csv_checks(cli, work):
         f.write(record(3, base + 1.25, d1=0x22, d2=0x3B))
         f.write(record(4, base + 90061.000001, d1=0xE4, errors=(1, 0, 1, 0, 1, 0)))
     out = os.path.join(work, "golden.csv")
-    export(cli, src, out, "--time", "relative", "--names", "v24", "--from", "2")
+    export(cli, src, out, "--time", "relative", "--names", "v24", "--from", "1")
     golden = open(os.path.join(HERE, "export_golden.csv"), "rb").read()
     got = open(out, "rb").read()
     check(got == golden, f"golden lines differ:\n{got!r}\n{golden!r}")
     # Delta times: the first exported event from its predecessor, then each from the one before.
-    export(cli, src, out, "--time", "delta", "--from", "3", "--columns", "number,time", "--quote", "none", "--no-header")
+    export(cli, src, out, "--time", "delta", "--from", "2", "--columns", "number,time", "--quote", "none", "--no-header")
     check(open(out, "rb").read() == (b"2; 0 day(s)  00:00:00,499875;\r\n"
                                           b"3; 0 day(s)  00:00:00,750000;\r\n4; 1 day(s)  01:00:59,750001;\r\n"),
           f"delta times {open(out, 'rb').read()!r}")
@@ -171,7 +172,7 @@ def pcapng_checks(cli, work):
     dtr_rts = (1, 0, 1, 0, 0, 0)
     all_up = (1, 1, 1, 1, 1, 1)
     with open(src, "wb") as f:
-        f.write(record(0, base, signals=dtr_rts))                          # status
+        f.write(record(0, base, signals=dtr_rts, mark_type=99))            # the start record, no event
         for n, c in enumerate(b"ABC"):                                     # one D1 packet
             f.write(record(1 + n, base + 0.010 + n * 0.001, d1=c, signals=dtr_rts))
         f.write(record(4, base + 0.0135, d2=ord("x"), signals=dtr_rts))    # the other line: D2 packet
@@ -188,7 +189,6 @@ def pcapng_checks(cli, work):
                                "data", "frame.comment", "rtacser.timestamp"))
     # type, lines (CTS DCD DSR RTS DTR RING), direction, payload, comment
     expected = [
-        ("0x00", "000110", "", "", ""),
         ("0x01", "000110", "0x00000002", "414243", ""),
         ("0x02", "000110", "0x00000001", "78", ""),
         ("0x02", "000110", "0x00000001", "79", ""),
@@ -201,7 +201,7 @@ def pcapng_checks(cli, work):
     ]
     got = [(r[1], "".join(r[2:8]), r[8], r[9], r[10]) for r in rows]
     check(got == expected, "capture packets:\n" + "\n".join(map(str, got)))
-    check(rows and abs(float(rows[0][0]) - (base - 7200)) < 1e-6, f"UTC time {rows[0][0] if rows else None}")
+    check(rows and abs(float(rows[0][0]) - (base + 0.010 - 7200)) < 1e-6, f"UTC time {rows[0][0] if rows else None}")
     check(rows and float(rows[1][0]) == float(rows[1][11]), "header time equals packet time")
 
     # Modbus RTU: a master on D1 asks, slaves answer on D2, 9600 baud, 20 ms between frames.
@@ -216,8 +216,9 @@ def pcapng_checks(cli, work):
               ("d1", crc(bytes.fromhex("1110000100020400 0A0102".replace(" ", "")))), ("d2", crc(bytes.fromhex("111000010002"))),
               ("d1", crc(bytes.fromhex("020400100001"))), ("d2", crc(bytes.fromhex("02040204D2")))]
     src = os.path.join(work, "modbus.vrd")
-    t, number = base, 0
+    t, number = base, 1
     with open(src, "wb") as f:
+        f.write(record(0, t, mark_type=99))
         for line, frame in frames:
             for b in frame:
                 f.write(record(number, t, **{line: b}))
