@@ -436,6 +436,7 @@ TEST_F(AnalysisTest, CancelledFileChoiceWritesNothingAndKeepsTheDialog) {
   ex().exportButton()->click();
   EXPECT_EQ(asked, 1);
   EXPECT_FALSE(ex().exporting());
+  EXPECT_FALSE(ex().stopButton()->isEnabled());  // nothing to stop
   EXPECT_TRUE(ex().isVisible());
   EXPECT_TRUE(said.isEmpty());
   EXPECT_EQ(QDir(user() + "recordings").entryList(QDir::Files), QStringList{"rec.vrd"});

@@ -224,6 +224,7 @@ TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
   connect(&poll_, &QTimer::timeout, this, &TFormExport::pollExport);
   rangeModeChanged();
   SetupActiveElements();
+  setButtonStates();
 }
 
 TFormExport::~TFormExport() { job_.cancel(); }
