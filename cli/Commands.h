@@ -6,3 +6,5 @@ int runRecord(const QStringList& args);
 int runInfo(const QStringList& args);
 int runDump(const QStringList& args);
 int runEnv(const QStringList& args);
+int runSearch(const QStringList& args);
+int runMeasure(const QStringList& args);

@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("info")) return runInfo(args);
   if (command == QLatin1String("dump")) return runDump(args);
   if (command == QLatin1String("env")) return runEnv(args);
+  if (command == QLatin1String("search")) return runSearch(args);
+  if (command == QLatin1String("measure")) return runMeasure(args);
   printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::UnknownCommand).arg(command) + QStringLiteral("\n\n") +
            Texts::text(TextNo::Usage));
   return 2;

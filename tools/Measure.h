@@ -17,6 +17,7 @@ struct Result {
   QString toText;
   QString deltaText;  // "0 day(s)  00:00:01,250000"
   QString secondsText, millisecondsText, microsecondsText;  // rounded, thousands grouped
+  QString message;  // why ok is false
 };
 
 // Reads both events; ok false when one lies outside the file or cannot be read (the

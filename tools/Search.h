@@ -1,6 +1,8 @@
 #pragma once
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+#include <QTime>
 #include <array>
 #include <cstdint>
 #include <variant>
@@ -55,8 +57,9 @@ struct Result {
 // The scan itself. selectedEvent may lie anywhere (below the last event, before 0):
 // a start outside 1 .. last event ends as not found. The reader's failure tells what a
 // ReadFailed outcome means. control (optional) carries Stop and the progress.
+// blockRecords: records read at once (tests cut sequences at every block boundary).
 Result find(RecordReader& reader, const Query& query, int64_t selectedEvent, Direction direction,
-            WorkControl* control = nullptr);
+            WorkControl* control = nullptr, int blockRecords = 65536);
 
 // Whether one record matches a single-record query (all but the data search).
 bool matches(const EventRecord& record, const Query& query, Direction direction);
@@ -70,5 +73,10 @@ int outcomeText(Outcome outcome);
 // to 255 bytes. 0 when it is good, otherwise the number of the message that says why
 // (badDigit gets the offending character).
 int parseHexPattern(const QString& text, QByteArray* pattern, QString* badDigit = nullptr);
+
+// A wall-clock date and time (its time spec ignored) as the OLE date the records carry.
+double oleDateOfWallClock(const QDate& date, const QTime& time);
+// "YYYY-MM-DD hh:mm:ss[.ffffff]" (also with a "T") as an OLE date; false when it cannot be read.
+bool parseTimeText(const QString& text, double* oleDate);
 
 }  // namespace Search
