@@ -443,3 +443,40 @@ TEST_F(AnalysisTest, CancelledFileChoiceWritesNothingAndKeepsTheDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+// With the real engines: a sequence found, a trigger that is not there, a measurement.
+TEST_F(AnalysisTest, ScenarioFindMissAndMeasureOnTheRecordFile) {
+  main->action("actSearchEvent")->trigger();
+  go().searchKinds()->setCurrentIndex(TFormGoto::DataSearch);
+  go().dataFields()->setHex("41 42");
+  searchAndWait();
+  // "A A B": the sequence starts at the second A, the D2 byte between does not break it.
+  EXPECT_EQ(main->eventView().selectedEvent(), 51);
+  EXPECT_EQ(scroll(), 50);
+  EXPECT_EQ(main->grid()->selectedRow(), 1);
+  EXPECT_TRUE(said.isEmpty());
+
+  // A trigger number that no event carries: the engine's words, and the view stays.
+  main->action("actGotoTP")->trigger();
+  go().triggerNumber()->setValue(9);
+  searchAndWait();
+  EXPECT_EQ(said, QStringList{Texts::text(2123)});
+  EXPECT_EQ(scroll(), 50);  // the view stays where it was
+  said.clear();
+  go().triggerNumber()->setValue(7);
+  searchAndWait();
+  EXPECT_EQ(main->eventView().selectedEvent(), 120);
+
+  main->action("actDeltaTimeMeasurement")->trigger();
+  go().measureRange()->setTo(3);
+  go().measureRange()->setFrom(1);
+  EXPECT_EQ(go().measureField(2)->text(), "0" + Texts::text(4242) + "  00:00:02,000000");
+  EXPECT_EQ(go().measureField(5)->text(), "2");
+  go().measureRange()->setTo(go().measureRange()->from());
+  EXPECT_EQ(go().measureField(2)->text(), "0" + Texts::text(4242) + "  00:00:00,000000");
+  EXPECT_TRUE(said.isEmpty());
+}
+
+}  // namespace

@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 
 #include "app/MessageForm.h"
-#include "capture/Clock.h"
 #include "settings/Texts.h"
 #include "tools/Measure.h"
 #include "tools/RecordReader.h"
@@ -62,7 +61,8 @@ QLineEdit* resultField(QWidget* parent, const char* name) {
 }  // namespace
 
 TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
-    : QDialog(parent), box_(box), host_(std::move(host)), finder_(&Search::find) {
+    : QDialog(parent), box_(box), host_(std::move(host)), finder_([](RecordReader& reader, const Search::Query& query, int64_t selected, Search::Direction direction,
+                 WorkControl* control) { return Search::find(reader, query, selected, direction, control); }) {
   setObjectName(QStringLiteral("FormGoto"));
   setModal(false);
   auto* v = new QVBoxLayout(this);
@@ -388,8 +388,7 @@ Search::Query TFormGoto::searchQuery() const {
     case TimeSearch: {
       // Whole seconds: the time picker's milliseconds do not count.
       const QTime t = time_->time();
-      const QDateTime local(date_->date(), QTime(t.hour(), t.minute(), t.second()), Qt::UTC);
-      return Search::TimeQuery{oleDateFromUnixLocal(double(local.toSecsSinceEpoch()))};
+      return Search::TimeQuery{Search::oleDateOfWallClock(date_->date(), QTime(t.hour(), t.minute(), t.second()))};
     }
     default: {
       Search::DataQuery q;
