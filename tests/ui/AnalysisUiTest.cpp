@@ -480,3 +480,56 @@ TEST_F(AnalysisTest, ScenarioFindMissAndMeasureOnTheRecordFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// VORLOG_SHOTS=folder: the goto pages, a found sequence in the grid and the export dialog.
+TEST_F(AnalysisTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("VORLOG_SHOTS");
+  if (folder.isEmpty()) GTEST_SKIP() << "VORLOG_SHOTS not set";
+  auto save = [&](QWidget* w, const char* name) {
+    w->show();
+    runFor(30);
+    EXPECT_TRUE(w->grab().save(folder + "/" + name + ".png")) << name;
+  };
+  main->action("actSearchEvent")->trigger();
+  go().dataFields()->setHex("41 42");
+  go().searchKinds()->setCurrentIndex(TFormGoto::SignalSearch);
+  go().signalButton(SigS1Dtr, 2)->click();
+  go().signalButton(SigM2Cts, 1)->click();
+  save(&go(), "goto-search-signal");
+  go().searchKinds()->setCurrentIndex(TFormGoto::ErrorSearch);
+  go().errorButton(0, 2)->click();
+  save(&go(), "goto-search-error");
+  go().searchKinds()->setCurrentIndex(TFormGoto::TimeSearch);
+  go().datePicker()->setDate(QDate(2026, 12, 8));
+  go().timePicker()->setTime(QTime(14, 30, 15));
+  save(&go(), "goto-search-time");
+  go().searchKinds()->setCurrentIndex(TFormGoto::DataSearch);
+  save(&go(), "goto-search-data");
+  searchAndWait();
+  main->setBottomPanelHeight(150);
+  save(main.get(), "goto-found-in-grid");
+
+  main->action("actDeltaTimeMeasurement")->trigger();
+  go().measureRange()->setTo(53);
+  go().measureRange()->setFrom(50);
+  save(&go(), "goto-measure");
+  main->action("actGotoTP")->trigger();
+  go().triggerNumber()->setValue(7);
+  save(&go(), "goto-trigger");
+  main->action("actGotoMP")->trigger();
+  go().gotoNumber()->setValue(120);
+  save(&go(), "goto-event");
+  go().close();
+
+  main->action("actExport")->trigger();
+  ex().rangeButton()->click();
+  ex().range()->setFrom(50);
+  ex().range()->setTo(130);
+  save(&ex(), "export-dialog");
+  ex().formatList()->setCurrentIndex(int(Export::Format::Pcapng));
+  save(&ex(), "export-dialog-pcapng");
+}
+
+}  // namespace

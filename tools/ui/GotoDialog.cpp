@@ -37,7 +37,7 @@ constexpr int DateTime = 8640, TimeNote = 8641, MeasurePage = 8642, MeasureGroup
 constexpr int AbsoluteFrom = 8646, Microseconds = 8649, Rounded = 8652, ResetRangeHint = 8655;
 constexpr int Progress = 8656, Bin = 8657, SignalFirst = 8803, ZeroWarning = 9013, Now = 9903;
 constexpr int Cancel = 6003, Help = 6012, Forward = 6014, Stop = 6015, Reverse = 6016, Reset = 6019;
-constexpr int LaterVersion = 9700;
+constexpr int LaterVersion = 9700, ErrorNote = 9779;
 }  // namespace TextNo
 
 QString tx(int n) { return Texts::text(n); }
@@ -70,10 +70,11 @@ TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
   pages_->setObjectName(QStringLiteral("pcGoto"));
   pages_->addTab(createSearchPage(), QString());
   pages_->addTab(createMeasurePage(), QString());
-  pages_->addTab(createNumberPage(triggerNumber_, "edTriggerNumber", TextNo::TriggerNumber, TextNo::ResetTriggerHint, 0),
+  pages_->addTab(createNumberPage(triggerNumber_, "edTriggerNumber", TextNo::TriggerNumber, TextNo::ResetTriggerHint, 0,
+                                  TextNo::SearchNote),
                  QString());
   pages_->addTab(createNumberPage(gotoNumber_, "edEventNumber", TextNo::EventNumber, TextNo::ResetEventHint,
-                                  TextNo::EventNote),
+                                  TextNo::GotoEvent, TextNo::EventNote),
                  QString());
   v->addWidget(pages_, 1);
 
@@ -213,11 +214,9 @@ QWidget* TFormGoto::createLinePage(bool errors) {
   }
   g->setColumnStretch(4, 1);
   v->addLayout(g);
-  if (!errors) {
-    QLabel* note = textLabel(TextNo::SignalNote, page);
-    note->setWordWrap(true);
-    v->addWidget(note);
-  }
+  QLabel* note = textLabel(errors ? TextNo::ErrorNote : TextNo::SignalNote, page);
+  note->setWordWrap(true);
+  v->addWidget(note);
   v->addStretch();
   return page;
 }
@@ -288,35 +287,37 @@ QWidget* TFormGoto::createMeasurePage() {
   return page;
 }
 
-QWidget* TFormGoto::createNumberPage(TrackedNumber*& number, const char* name, int label, int resetHint, int note) {
+QWidget* TFormGoto::createNumberPage(TrackedNumber*& number, const char* name, int label, int resetHint, int title,
+                                     int note) {
   auto* page = new QWidget;
   auto* v = new QVBoxLayout(page);
   QGroupBox* group = nullptr;
-  if (note) {
+  if (title) {
     group = new QGroupBox(page);
-    texts_.emplace_back(group, TextNo::GotoEvent);
+    texts_.emplace_back(group, title);
   }
   QWidget* holder = group ? static_cast<QWidget*>(group) : page;
   auto* g = new QGridLayout;
   number = new TrackedNumber(holder, name);
   g->addWidget(textLabel(label, holder), 0, 0);
   g->addWidget(number, 0, 1);
-  QPushButton* reset = resetButton(holder, note ? "btnEventReset" : "btnTriggerReset");
+  QPushButton* reset = resetButton(holder, title ? "btnEventReset" : "btnTriggerReset");
   texts_.emplace_back(reset, TextNo::Reset);
   hints_.emplace_back(reset, resetHint);
   g->addWidget(reset, 0, 2);
   g->setColumnStretch(1, 1);
   TrackedNumber* n = number;
   connect(reset, &QPushButton::clicked, this, [n] { n->setValue(1); });
+  QLabel* l = textLabel(note, holder);
+  l->setWordWrap(true);
   if (group) {
     auto* gv = new QVBoxLayout(group);
     gv->addLayout(g);
-    QLabel* l = textLabel(note, group);
-    l->setWordWrap(true);
     gv->addWidget(l);
     v->addWidget(group);
   } else {
     v->addLayout(g);
+    v->addWidget(l);
   }
   v->addStretch();
   return page;

@@ -101,7 +101,7 @@ class TFormGoto : public QDialog {
   QWidget* createLinePage(bool errors);
   QWidget* createTimePage();
   QWidget* createMeasurePage();
-  QWidget* createNumberPage(TrackedNumber*& number, const char* name, int label, int resetHint, int note);
+  QWidget* createNumberPage(TrackedNumber*& number, const char* name, int label, int resetHint, int title, int note);
   QLabel* textLabel(int text, QWidget* parent);
   void setButtonStates();
   void startSearch(const Search::Query& query, Search::Direction direction);
