@@ -139,6 +139,22 @@ TEST_F(AnalysisTest, CommandsOpenTheirPagesWithTheRangesOfTheFile) {
   EXPECT_EQ(go().triggerNumber()->value(), 1000);
   EXPECT_EQ(go().measureRange()->from(), 1);
   EXPECT_EQ(go().measureRange()->to(), kRecords - 1);
+  // Opening again keeps what the user chose while the file keeps its length.
+  go().gotoNumber()->setValue(12);
+  main->action("actGotoMP")->trigger();
+  EXPECT_EQ(go().gotoNumber()->value(), 12);
+
+  // Placement and pages go to the configuration.
+  go().searchKinds()->setCurrentIndex(TFormGoto::ErrorSearch);
+  go().move(140, 160);
+  ASSERT_TRUE(main->SaveConfiguration());
+  Configuration saved;
+  ASSERT_TRUE(saved.load(user() + "Vorlog.ini"));
+  EXPECT_EQ(saved.searchPageIndex, int(TFormGoto::EventPage));
+  EXPECT_EQ(saved.controlSearchPageIndex, int(TFormGoto::ErrorSearch));
+  EXPECT_TRUE(saved.gotoDialog.visible);
+  EXPECT_EQ(saved.gotoDialog.left, go().x());
+  EXPECT_FALSE(saved.exportDialog.visible);
   go().close();
   EXPECT_FALSE(go().isVisible());
 }

@@ -275,7 +275,7 @@ void TFormExport::InitialLoads() {
 void TFormExport::openDialog() {
   // A dialog without a chosen format takes CSV.
   if (cbExportFormat_->currentIndex() < 0) cbExportFormat_->setCurrentIndex(int(Export::Format::Csv));
-  if (host_.records) setRecordCount(host_.records());
+  if (host_.records && host_.records() != records_) setRecordCount(host_.records());
   SetupActiveElements();
   setButtonStates();
   show();
@@ -283,7 +283,10 @@ void TFormExport::openDialog() {
   activateWindow();
 }
 
-void TFormExport::setRecordCount(int64_t records) { range_->setLast(std::max<int64_t>(1, records - 1)); }
+void TFormExport::setRecordCount(int64_t records) {
+  records_ = records;
+  range_->setLast(std::max<int64_t>(1, records - 1));
+}
 
 void TFormExport::SetupActiveElements() {
   const auto format = Export::Format(cbExportFormat_->currentIndex());

@@ -119,6 +119,7 @@ class TFormExport : public QDialog {
   QPushButton* btnStop_;
   QPushButton* btnCancel_;
   bool recording_ = false;
+  int64_t records_ = -1;  // the file's length the range was set for
 
   BackgroundJob job_;
   QTimer poll_;

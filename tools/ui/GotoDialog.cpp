@@ -340,7 +340,8 @@ void TFormGoto::InitialLoads() {
 
 void TFormGoto::showPage(Page page) {
   pages_->setCurrentIndex(int(page));
-  if (host_.records) setRecordCount(host_.records());
+  // The numbers the user chose stay until the file has another length.
+  if (host_.records && host_.records() != records_) setRecordCount(host_.records());
   setButtonStates();
   show();
   raise();
@@ -348,6 +349,7 @@ void TFormGoto::showPage(Page page) {
 }
 
 void TFormGoto::setRecordCount(int64_t records) {
+  records_ = records;
   const int64_t last = std::max<int64_t>(1, records - 1);
   gotoNumber_->setRange(1, last);
   gotoNumber_->setValue(last);

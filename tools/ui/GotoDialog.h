@@ -136,6 +136,7 @@ class TFormGoto : public QDialog {
   QPushButton* btnStop_;
   QPushButton* btnCancel_;
   bool recording_ = false;
+  int64_t records_ = -1;  // the file's length the ranges were set for
 
   // The running search: its reader, what it looks for and what it found.
   BackgroundJob job_;
