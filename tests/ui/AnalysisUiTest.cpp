@@ -458,6 +458,54 @@ TEST_F(AnalysisTest, CancelledFileChoiceWritesNothingAndKeepsTheDialog) {
   EXPECT_EQ(QDir(user() + "recordings").entryList(QDir::Files), QStringList{"rec.vrd"});
 }
 
+// Done closes the dialog; a stop says how many events were written; a failure says why
+// and keeps the dialog for another try.
+TEST_F(AnalysisTest, ExportEndsAsItsJobEnded) {
+  struct Row {
+    Export::Status status;
+    bool waitForStop;
+    bool staysOpen;
+    QString says;
+  } const rows[] = {
+      {Export::Status::Done, false, false, {}},
+      {Export::Status::Stopped, true, false, Texts::text(9776).arg(41).arg("/tmp/out.csv")},
+      {Export::Status::Failed, false, true, "disk full"},
+  };
+  ex().setChooser([](const TFormExport::SaveRequest&) { return QStringLiteral("/tmp/out.csv"); });
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.status));
+    Export::Options given;
+    ex().setRunner([&](RecordReader&, const QString& target, const Export::Options& o, WorkControl* c) {
+      EXPECT_EQ(target, "/tmp/out.csv");
+      given = o;
+      while (r.waitForStop && !c->stopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      Export::Result result;
+      result.status = r.status;
+      result.events = 41;
+      result.message = r.status == Export::Status::Failed ? QStringLiteral("disk full") : QString();
+      return result;
+    });
+    said.clear();
+    main->action("actExport")->trigger();
+    ex().exportButton()->click();
+    if (r.waitForStop) {
+      ASSERT_TRUE(ex().exporting());
+      EXPECT_TRUE(ex().stopButton()->isEnabled());
+      EXPECT_FALSE(ex().exportButton()->isEnabled());
+      ex().stopButton()->click();
+    }
+    ASSERT_TRUE(waitFor([this] { return !ex().exporting(); }));
+    if (!r.says.isEmpty()) {
+      ASSERT_TRUE(waitFor([this] { return !said.isEmpty(); }));
+    }
+    runFor(10);
+    EXPECT_EQ(ex().isVisible(), r.staysOpen);
+    EXPECT_EQ(said, r.says.isEmpty() ? QStringList{} : QStringList{r.says});
+    EXPECT_EQ(given.format, Export::Format::Csv);
+    EXPECT_TRUE(ex().exportButton()->isEnabled());
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -61,7 +61,10 @@ QString defaultSaveFile(const TFormExport::SaveRequest& r) {
 }  // namespace
 
 TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
-    : QDialog(parent), box_(box), host_(std::move(host)), chooser_(&defaultSaveFile) {
+    : QDialog(parent), box_(box), host_(std::move(host)), chooser_(&defaultSaveFile),
+      runner_([](RecordReader& reader, const QString& target, const Export::Options& options, WorkControl* control) {
+        return Export::run(reader, target, options, control);
+      }) {
   setObjectName(QStringLiteral("FormExport"));
   setModal(false);
   auto* v = new QVBoxLayout(this);
@@ -391,7 +394,7 @@ void TFormExport::btnExportClick() {
   result_ = {};
   progress_->setValue(0);
   pending_ = true;
-  job_.start([this](WorkControl& control) { result_ = Export::run(*reader_, target_, running_, &control); });
+  job_.start([this](WorkControl& control) { result_ = runner_(*reader_, target_, running_, &control); });
   setButtonStates();
   poll_.start();
 }

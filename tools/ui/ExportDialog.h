@@ -39,6 +39,7 @@ class TFormExport : public QDialog {
     QString filter;       // "CSV (comma separated) (*.csv)"
   };
   using SaveChooser = std::function<QString(const SaveRequest&)>;
+  using Runner = std::function<Export::Result(RecordReader&, const QString&, const Export::Options&, WorkControl*)>;
 
   TFormExport(TMessageForm& box, ToolHost host, QWidget* parent = nullptr);
   ~TFormExport() override;
@@ -62,6 +63,7 @@ class TFormExport : public QDialog {
   Export::Options options() const;
   SaveRequest saveRequest() const;
   void setChooser(SaveChooser chooser) { chooser_ = std::move(chooser); }
+  void setRunner(Runner runner) { runner_ = std::move(runner); }
   Export::Result lastResult() const { return result_; }
 
   void loadPlacement(const DialogPlacement& placement);
@@ -97,6 +99,7 @@ class TFormExport : public QDialog {
   TMessageForm& box_;
   ToolHost host_;
   SaveChooser chooser_;
+  Runner runner_;
   std::vector<std::pair<QObject*, int>> texts_;
   std::vector<std::pair<QWidget*, int>> hints_;
   std::vector<QWidget*> csvOnly_;
