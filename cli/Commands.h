@@ -8,3 +8,4 @@ int runDump(const QStringList& args);
 int runEnv(const QStringList& args);
 int runSearch(const QStringList& args);
 int runMeasure(const QStringList& args);
+int runExport(const QStringList& args);

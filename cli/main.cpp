@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("env")) return runEnv(args);
   if (command == QLatin1String("search")) return runSearch(args);
   if (command == QLatin1String("measure")) return runMeasure(args);
+  if (command == QLatin1String("export")) return runExport(args);
   printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::UnknownCommand).arg(command) + QStringLiteral("\n\n") +
            Texts::text(TextNo::Usage));
   return 2;

@@ -9,6 +9,7 @@ PKGS=(
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth x11-apps imagemagick poppler-utils
   jpnevulator
+  python3 tshark tzdata
 )
 missing=()
 for p in "${PKGS[@]}"; do
