@@ -543,6 +543,45 @@ TEST_F(AnalysisTest, ScenarioFindMissAndMeasureOnTheRecordFile) {
   EXPECT_TRUE(said.isEmpty());
 }
 
+// With the real export: events 50 to 53 in each format, written where the user chose.
+TEST_F(AnalysisTest, ScenarioExportARangeInEveryFormat) {
+  struct Row {
+    Export::Format format;
+    const char* file;
+    std::function<void(const QByteArray&)> check;
+  } const rows[] = {
+      {Export::Format::Raw, "out.dat", [](const QByteArray& b) { EXPECT_TRUE(b.startsWith("AAX")) << b.toStdString(); }},
+      {Export::Format::Csv, "out.csv",
+       [](const QByteArray& b) {
+         EXPECT_EQ(b.count("\r\n"), 5);  // the title line and four events
+         EXPECT_TRUE(b.startsWith("\"Mark/Trigger\";")) << b.left(40).toStdString();
+       }},
+      {Export::Format::Pcapng, "out.pcapng",
+       [](const QByteArray& b) { EXPECT_TRUE(b.startsWith(QByteArray::fromHex("0a0d0d0a"))); }},
+  };
+  QString target;
+  ex().setChooser([&](const TFormExport::SaveRequest&) { return target; });
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.file);
+    target = dir.filePath(r.file);
+    main->action("actExport")->trigger();
+    ex().formatList()->setCurrentIndex(int(r.format));
+    ex().rangeButton()->click();
+    ex().range()->setTo(53);
+    ex().range()->setFrom(50);
+    ex().exportButton()->click();
+    ASSERT_TRUE(waitFor([this] { return !ex().exporting(); }));
+    EXPECT_EQ(ex().lastResult().status, Export::Status::Done) << ex().lastResult().message.toStdString();
+    EXPECT_EQ(ex().lastResult().firstEvent, 50);
+    EXPECT_EQ(ex().lastResult().lastEvent, 53);
+    EXPECT_FALSE(ex().isVisible());
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    r.check(f.readAll());
+  }
+  EXPECT_TRUE(said.isEmpty()) << said.join("|").toStdString();
+}
+
 }  // namespace
 
 namespace {
