@@ -93,6 +93,9 @@ struct AnalysisTest : ::testing::Test {
       }
     });
     answer.start();
+    start();
+  }
+  void start() {
     MainFormOptions o;
     o.arguments = {"rec.vrd"};
     o.userPath = user();
@@ -155,6 +158,15 @@ TEST_F(AnalysisTest, CommandsOpenTheirPagesWithTheRangesOfTheFile) {
   EXPECT_TRUE(saved.gotoDialog.visible);
   EXPECT_EQ(saved.gotoDialog.left, go().x());
   EXPECT_FALSE(saved.exportDialog.visible);
+
+  // The next start opens it again, on the same pages.
+  main->closeWithoutQuestions();
+  main.reset();
+  start();
+  EXPECT_TRUE(go().isVisible());
+  EXPECT_EQ(go().pages()->currentIndex(), int(TFormGoto::EventPage));
+  EXPECT_EQ(go().searchKinds()->currentIndex(), int(TFormGoto::ErrorSearch));
+  EXPECT_FALSE(ex().isVisible());
   go().close();
   EXPECT_FALSE(go().isVisible());
 }
