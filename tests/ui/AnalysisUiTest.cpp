@@ -45,11 +45,25 @@ constexpr uint32_t kRecords = 300;  // events 1 .. 299
 // D1 "A A B" with a D2 byte between the last two; trigger 7 detected at 120; DTR high from 200.
 void shape(EventRecord& r) {
   switch (r.eventNumber) {
-    case 50: case 51: r.d1Byte = 'A'; r.d1Flag = 1; break;
-    case 52: r.d2Byte = 'X'; r.d2Flag = 1; break;
-    case 53: r.d1Byte = 'B'; r.d1Flag = 1; break;
-    case 120: r.triggerNumber = 7; r.markCode = Mark::TriggerDetected; break;
-    default: break;
+    case 50:
+    case 51:
+      r.d1Byte = 'A';
+      r.d1Flag = 1;
+      break;
+    case 52:
+      r.d2Byte = 'X';
+      r.d2Flag = 1;
+      break;
+    case 53:
+      r.d1Byte = 'B';
+      r.d1Flag = 1;
+      break;
+    case 120:
+      r.triggerNumber = 7;
+      r.markCode = Mark::TriggerDetected;
+      break;
+    default:
+      break;
   }
   if (r.eventNumber >= 200) r.signalBytes[SigS1Dtr] = 1;
 }
@@ -179,21 +193,28 @@ TEST_F(AnalysisTest, MeasurementRangeKeepsFromAtOrBelowTo) {
     int64_t value;
     int64_t from, to;
   } const steps[] = {
-      {From, 150, 150, 299},  // below "to": nothing else moves
-      {To, 100, 100, 100},    // "to" below "from" pulls "from" down
-      {From, 200, 200, 200},  // "from" above "to" pulls "to" up
-      {To, 0, 1, 1},          // 0 becomes 1
-      {From, 5000, 299, 299}, // beyond the last event: the last one
-      {Reset, 0, 1, 299},
-      {Records, 51, 1, 50},   // another file: first and last event again
+      {From, 150, 150, 299},                         // below "to": nothing else moves
+      {To, 100, 100, 100},                           // "to" below "from" pulls "from" down
+      {From, 200, 200, 200},                         // "from" above "to" pulls "to" up
+      {To, 0, 1, 1},                                 // 0 becomes 1
+      {From, 5000, 299, 299},                        // beyond the last event: the last one
+      {Reset, 0, 1, 299},     {Records, 51, 1, 50},  // another file: first and last event again
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(testing::Message() << int(s.op) << " " << s.value);
     switch (s.op) {
-      case From: r.setFrom(s.value); break;
-      case To: r.setTo(s.value); break;
-      case Reset: go().findChild<QPushButton*>("btnMeasReset")->click(); break;
-      case Records: go().setRecordCount(s.value); break;
+      case From:
+        r.setFrom(s.value);
+        break;
+      case To:
+        r.setTo(s.value);
+        break;
+      case Reset:
+        go().findChild<QPushButton*>("btnMeasReset")->click();
+        break;
+      case Records:
+        go().setRecordCount(s.value);
+        break;
     }
     EXPECT_EQ(r.from(), s.from);
     EXPECT_EQ(r.to(), s.to);
@@ -209,14 +230,14 @@ TEST_F(AnalysisTest, SearchHandsItsConditionsOverAndShowsTheFoundEvent) {
   int64_t givenSelected = -1;
   Search::Direction givenDirection = Search::Direction::Forward;
   int64_t answer = 0;
-  go().setFinder([&](RecordReader& reader, const Search::Query& q, int64_t selected, Search::Direction d,
-                     WorkControl*) {
-    EXPECT_EQ(reader.recordCount(), kRecords);
-    given = q;
-    givenSelected = selected;
-    givenDirection = d;
-    return Search::Result{Search::Outcome::Found, answer};
-  });
+  go().setFinder(
+      [&](RecordReader& reader, const Search::Query& q, int64_t selected, Search::Direction d, WorkControl*) {
+        EXPECT_EQ(reader.recordCount(), kRecords);
+        given = q;
+        givenSelected = selected;
+        givenDirection = d;
+        return Search::Result{Search::Outcome::Found, answer};
+      });
   const QDate date(2026, 3, 14);
   const QTime time(12, 34, 56, 789);
   struct Row {
@@ -311,7 +332,7 @@ TEST_F(AnalysisTest, StopEndsTheSearchWithoutMessageAndTheViewStays) {
   EXPECT_TRUE(go().stopButton()->isEnabled());
   EXPECT_FALSE(go().forwardButton()->isEnabled());
   EXPECT_FALSE(go().pages()->tabBar()->isEnabled());  // the page cannot change under it
-  runFor(30);                                          // the window goes on meanwhile
+  runFor(30);                                         // the window goes on meanwhile
   go().stopButton()->click();
   ASSERT_TRUE(waitFor([this] { return !go().searching(); }));
   EXPECT_TRUE(said.isEmpty());
@@ -406,8 +427,8 @@ TEST_F(AnalysisTest, ExportOptionsComeFromTheDialogAndTheView) {
   // The defaults: every column, semicolon, double quote, CSV, all events.
   Export::Options o = ex().options();
   EXPECT_EQ(o.format, Export::Format::Csv);
-  EXPECT_TRUE(o.d1 && o.d2 && o.errors && o.hex && o.dec && o.oct && o.bin && o.header && o.mark &&
-              o.eventNumber && o.timeStamp && o.description);
+  EXPECT_TRUE(o.d1 && o.d2 && o.errors && o.hex && o.dec && o.oct && o.bin && o.header && o.mark && o.eventNumber &&
+              o.timeStamp && o.description);
   EXPECT_EQ(o.separator, ';');
   EXPECT_EQ(o.quote, '"');
   EXPECT_EQ(o.from, 0);
@@ -562,7 +583,8 @@ TEST_F(AnalysisTest, ScenarioExportARangeInEveryFormat) {
     const char* file;
     std::function<void(const QByteArray&)> check;
   } const rows[] = {
-      {Export::Format::Raw, "out.dat", [](const QByteArray& b) { EXPECT_TRUE(b.startsWith("AAX")) << b.toStdString(); }},
+      {Export::Format::Raw, "out.dat",
+       [](const QByteArray& b) { EXPECT_TRUE(b.startsWith("AAX")) << b.toStdString(); }},
       {Export::Format::Csv, "out.csv",
        [](const QByteArray& b) {
          EXPECT_EQ(b.count("\r\n"), 5);  // the title line and four events

@@ -61,7 +61,10 @@ QString defaultSaveFile(const TFormExport::SaveRequest& r) {
 }  // namespace
 
 TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
-    : QDialog(parent), box_(box), host_(std::move(host)), chooser_(&defaultSaveFile),
+    : QDialog(parent),
+      box_(box),
+      host_(std::move(host)),
+      chooser_(&defaultSaveFile),
       runner_([](RecordReader& reader, const QString& target, const Export::Options& options, WorkControl* control) {
         return Export::run(reader, target, options, control);
       }) {
@@ -257,9 +260,12 @@ QCheckBox* TFormExport::check(const char* name) const { return findChild<QCheckB
 void TFormExport::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
   for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o)) l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(tx(text));
+    if (auto* l = qobject_cast<QLabel*>(o))
+      l->setText(tx(text));
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+      b->setText(tx(text));
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+      g->setTitle(tx(text));
   }
   for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
   gap_->setSpecialValueText(tx(TextNo::GapAuto));
@@ -298,8 +304,7 @@ void TFormExport::SetupActiveElements() {
   grpDataLine_->setEnabled(format != Export::Format::Pcapng);
   grpPcap_->setEnabled(format == Export::Format::Pcapng);
   grpPcap_->setVisible(format == Export::Format::Pcapng);
-  if (host_.lineSettings)
-    lineSettings_->setText(tx(TextNo::LineSettingsText).arg(lineText(host_.lineSettings())));
+  if (host_.lineSettings) lineSettings_->setText(tx(TextNo::LineSettingsText).arg(lineText(host_.lineSettings())));
 }
 
 void TFormExport::rangeModeChanged() {

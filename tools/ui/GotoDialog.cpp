@@ -61,7 +61,10 @@ QLineEdit* resultField(QWidget* parent, const char* name) {
 }  // namespace
 
 TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
-    : QDialog(parent), box_(box), host_(std::move(host)), finder_([](RecordReader& reader, const Search::Query& query, int64_t selected, Search::Direction direction,
+    : QDialog(parent),
+      box_(box),
+      host_(std::move(host)),
+      finder_([](RecordReader& reader, const Search::Query& query, int64_t selected, Search::Direction direction,
                  WorkControl* control) { return Search::find(reader, query, selected, direction, control); }) {
   setObjectName(QStringLiteral("FormGoto"));
   setModal(false);
@@ -205,10 +208,13 @@ QWidget* TFormGoto::createLinePage(bool errors) {
     auto* rowGroup = new QButtonGroup(page);
     for (int c = 0; c < 3; ++c) {
       auto* b = new QRadioButton(page);
-      b->setObjectName(QStringLiteral("%1%2_%3").arg(errors ? QStringLiteral("rbError") : QStringLiteral("rbSignal")).arg(r).arg(c));
+      b->setObjectName(
+          QStringLiteral("%1%2_%3").arg(errors ? QStringLiteral("rbError") : QStringLiteral("rbSignal")).arg(r).arg(c));
       rowGroup->addButton(b, c);
-      if (errors) errors_[std::size_t(r)][std::size_t(c)] = b;
-      else signals_[std::size_t(r)][std::size_t(c)] = b;
+      if (errors)
+        errors_[std::size_t(r)][std::size_t(c)] = b;
+      else
+        signals_[std::size_t(r)][std::size_t(c)] = b;
       g->addWidget(b, r + 1, c + 1, Qt::AlignCenter);
     }
   }
@@ -326,9 +332,12 @@ QWidget* TFormGoto::createNumberPage(TrackedNumber*& number, const char* name, i
 void TFormGoto::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
   for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o)) l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(tx(text));
+    if (auto* l = qobject_cast<QLabel*>(o))
+      l->setText(tx(text));
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+      b->setText(tx(text));
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+      g->setTitle(tx(text));
   }
   for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
   const int pageTexts[4] = {TextNo::SearchPage, TextNo::MeasurePage, TextNo::TriggerPage, TextNo::EventPage};
@@ -522,8 +531,7 @@ void TFormGoto::UpdateTimeMeasurement() {
   if (!reader.open(path)) return;
   const Measure::Result m = Measure::measure(reader, measure_->from(), measure_->to(), QLocale());
   if (!m.ok) return;
-  const QString texts[6] = {m.fromText,         m.toText,           m.deltaText,
-                            m.microsecondsText, m.millisecondsText, m.secondsText};
+  const QString texts[6] = {m.fromText, m.toText, m.deltaText, m.microsecondsText, m.millisecondsText, m.secondsText};
   for (std::size_t i = 0; i < measureFields_.size(); ++i) measureFields_[i]->setText(texts[i]);
 }
 

@@ -34,8 +34,8 @@ class TFormGoto : public QDialog {
  public:
   enum Page { SearchPage = 0, MeasurePage = 1, TriggerPage = 2, EventPage = 3 };
   enum SearchKind { DataSearch = 0, SignalSearch = 1, ErrorSearch = 2, TimeSearch = 3 };
-  using Finder = std::function<Search::Result(RecordReader&, const Search::Query&, int64_t, Search::Direction,
-                                              WorkControl*)>;
+  using Finder =
+      std::function<Search::Result(RecordReader&, const Search::Query&, int64_t, Search::Direction, WorkControl*)>;
 
   TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent = nullptr);
   ~TFormGoto() override;
