@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 
 #include <QAction>
@@ -51,6 +52,8 @@
 #include "triggers/TriggerList.h"
 #include "triggers/ui/TriggerEditor.h"
 #include "triggers/ui/TriggerPanel.h"
+#include "tools/ui/ExportDialog.h"
+#include "tools/ui/GotoDialog.h"
 #include "view/ui/EventGrid.h"
 #include "view/ui/EventView.h"
 
@@ -190,6 +193,10 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   connect(view_.get(), &EventView::statisticsShown, this, &TFormMain::showStatistics);
   connect(view_.get(), &EventView::gaugeShown, this, &TFormMain::setGauge);
   connect(view_.get(), &EventView::holdBarShown, statusPanels_[0], &QLabel::setText);
+  formGoto_ = new TFormGoto(messages_.form(), toolHost(), this);
+  formExport_ = new TFormExport(messages_.form(), toolHost(), this);
+  connect(view_.get(), &EventView::recordCountChanged, formGoto_, &TFormGoto::setRecordCount);
+  connect(view_.get(), &EventView::recordCountChanged, formExport_, &TFormExport::setRecordCount);
   setMinimumSize(kMinimumWindow);
   resize(kMinimumWindow);
   connect(HSplitter1, &QSplitter::splitterMoved, this, [this] { FormResize(); });
@@ -244,7 +251,8 @@ void TFormMain::createActions() {
   makeAction("actNewRecordFile", NewRecordFile, NewHint, NewTool, true);
   makeAction("actOpenRecordFile", OpenRecordFile, OpenHint, OpenTool, true);
   makeAction("actSaveRecordFile", SaveRecordFileAs, SaveAsHint, SaveAsTool, true);
-  makeAction("actExport", ExportEvents, ExportHint, ExportTool, true);
+  connect(makeAction("actExport", ExportEvents, ExportHint, ExportTool), &QAction::triggered, this,
+          &TFormMain::btnExportClick);
   makeAction("actPrintReport", PrintReport, 0, 0, true);
   QAction* exit = makeAction("actExit", Exit, 0);
   exit->setShortcut(QKeySequence::Quit);
@@ -314,10 +322,14 @@ void TFormMain::createActions() {
           [this] { view_->clickControlRange(ControlMode::None); });
 
   // Tools
-  makeAction("actSearchEvent", SearchEvent, SearchHint, SearchTool, true);
-  makeAction("actDeltaTimeMeasurement", TimeMeasure, MeasureHint, MeasureTool, true);
-  makeAction("actGotoTP", TriggerGoto, TrigGotoHint, TrigGotoTool, true);
-  makeAction("actGotoMP", GotoEvent, GotoHint, GotoTool, true);
+  connect(makeAction("actSearchEvent", SearchEvent, SearchHint, SearchTool), &QAction::triggered, this,
+          &TFormMain::btnSearchClick);
+  connect(makeAction("actDeltaTimeMeasurement", TimeMeasure, MeasureHint, MeasureTool), &QAction::triggered, this,
+          &TFormMain::btnMeasTimeClick);
+  connect(makeAction("actGotoTP", TriggerGoto, TrigGotoHint, TrigGotoTool), &QAction::triggered, this,
+          &TFormMain::btnGotoTPClick);
+  connect(makeAction("actGotoMP", GotoEvent, GotoHint, GotoTool), &QAction::triggered, this,
+          &TFormMain::btnGotoMPClick);
 
   // Ports: the menu command and the "V24/USA:" button switch the pin naming alike.
   for (const char* name : {"actShowCCITTV24Pin", "actLifePortPinOut"}) {
@@ -824,6 +836,8 @@ void TFormMain::applyConfiguration() {
   if (w.windowState == 2) setWindowState(Qt::WindowMaximized);
 
   triggerPanel_->setColumnWidths(config_.triggerListColumns);
+  formGoto_->loadPlacement(config_.gotoDialog, config_.searchPageIndex, config_.controlSearchPageIndex);
+  formExport_->loadPlacement(config_.exportDialog);
 }
 
 // A column narrower than its title (the stored default of the number column is 20) shows a cut-off word.
@@ -910,6 +924,9 @@ void TFormMain::FormShow() {
   // The keys scroll the file from the start, without a click into the grid first.
   DrawGrid1->setFocus(Qt::OtherFocusReason);
   if (progress_) progress_->close();
+  // The tool windows open where they were left open.
+  if (config_.gotoDialog.visible) formGoto_->showPage(TFormGoto::Page(formGoto_->pageIndex()));
+  if (config_.exportDialog.visible) formExport_->openDialog();
   if (beginRecording_) btnRecordClick();
   startupDone_ = true;
   emit startupFinished();
@@ -928,6 +945,7 @@ void TFormMain::setEnvironmentFileName(const QString& path) {
 }
 
 void TFormMain::useRecordFile(const QString& name) {
+  cancelAnalysisWork();
   session_->file.CloseRecordFile(RecordFile::Handle::View);
   session_->file.setName(name);
   refreshFileLine();
@@ -958,6 +976,38 @@ void TFormMain::useStartupRecordFile() {
   messages_.form().ShowMessage(
       tx(TextNo::RecordFileUnusable).arg(QDir::toNativeSeparators(path), problem, f.name()), tx(TextNo::Warning),
       MessageKind::Warning, ButtonSet::Ok);
+}
+
+// --- analysis tools -------------------------------------------------------------------
+
+ToolHost TFormMain::toolHost() {
+  ToolHost h;
+  h.recordFile = [this] { return recordFilePath(); };
+  h.records = [this] { return int64_t(ScrollBar1->maximum()); };
+  h.selectedEvent = [this] { return view_->selectedEvent(); };
+  h.scrollPosition = [this] { return view_->scrollPosition(); };
+  h.setScrollPosition = [this](int64_t p) { ScrollBar1->setValue(int(std::clamp<int64_t>(p, 0, ScrollBar1->maximum()))); };
+  h.showFound = [this](int64_t event) { view_->showEventSelected(event); };
+  h.timeMode = [this] { return viewState_.timeMode; };
+  h.pinNaming = [this] { return viewState_.pinNaming; };
+  h.lineSettings = [this] { return session_->comA.settings(); };
+  return h;
+}
+
+QString TFormMain::recordFilePath() const {
+  const QString name = session_->file.name();
+  return name.contains(QLatin1Char('/')) ? name : options_.userPath + QStringLiteral("recordings/") + name;
+}
+
+void TFormMain::btnSearchClick() { formGoto_->showPage(TFormGoto::SearchPage); }
+void TFormMain::btnMeasTimeClick() { formGoto_->showPage(TFormGoto::MeasurePage); }
+void TFormMain::btnGotoTPClick() { formGoto_->showPage(TFormGoto::TriggerPage); }
+void TFormMain::btnGotoMPClick() { formGoto_->showPage(TFormGoto::EventPage); }
+void TFormMain::btnExportClick() { formExport_->openDialog(); }
+
+void TFormMain::cancelAnalysisWork() {
+  if (formGoto_) formGoto_->cancelSearch();
+  if (formExport_) formExport_->cancelExport();
 }
 
 void TFormMain::showEventAtTop(long long eventNumber) {
@@ -1054,6 +1104,8 @@ void TFormMain::AssignMainTexts() {
   widenTriggerColumnsToTitles();
   formTrig_->InitialLoads();
   formEnvConf_->InitialLoads();
+  formGoto_->InitialLoads();
+  formExport_->InitialLoads();
   lblTriggerStatus_->setToolTip(tx(TextNo::TriggerStatusHint));
   setWindowTitle(tx(TextNo::WindowTitle));
   statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
@@ -1145,6 +1197,7 @@ bool TFormMain::FormCloseQuery() {
                             ButtonSet::YesNo) == ResultYes &&
       !envCommands_->saveDialog())
     return false;
+  cancelAnalysisWork();
   session_->file.CloseRecordFile(RecordFile::Handle::View);
   session_->file.CloseRecordFile(RecordFile::Handle::Recording);
   SaveConfiguration();
@@ -1200,6 +1253,10 @@ bool TFormMain::SaveConfiguration() {
   const QPoint center = pnlCCenter->mapTo(this, QPoint(0, 0));
   c.centerPanel = {center.x(), center.y(), pnlCCenter->width(), 0};
   c.triggerListColumns = triggerPanel_->columnWidths();
+  c.gotoDialog = formGoto_->placement();
+  c.searchPageIndex = formGoto_->pageIndex();
+  c.controlSearchPageIndex = formGoto_->searchKindIndex();
+  c.exportDialog = formExport_->placement();
   const QList<QScreen*> screens = QGuiApplication::screens();
   for (QWidget* form : forms()) {
     QScreen* on = QGuiApplication::screenAt(form->frameGeometry().center());
@@ -1248,7 +1305,11 @@ void TFormMain::menuLangENClick() {
 
 void TFormMain::btnRecordClick() {
   // "Seen at" belongs to one recording.
-  if (!session_->recorder.recordDown()) triggerList_->clearSeenAt();
+  if (!session_->recorder.recordDown()) {
+    triggerList_->clearSeenAt();
+    // A new or replaced record file must not change under a search or export.
+    cancelAnalysisWork();
+  }
   session_->recorder.btnRecordClick();
   syncRecorderControls();
 }
@@ -1308,6 +1369,8 @@ void TFormMain::SetRecordOnControls() {
   action(QStringLiteral("actStop"))->setChecked(false);
   DisableComSetup();
   LockControlsForRecording();
+  formGoto_->setRecording(true);
+  formExport_->setRecording(true);
 }
 
 void TFormMain::SetRecordOffControls() {
@@ -1315,6 +1378,8 @@ void TFormMain::SetRecordOffControls() {
   action(QStringLiteral("actStop"))->setChecked(true);
   EnableComSetup();
   UnlockControlsAfterRecording();
+  formGoto_->setRecording(false);
+  formExport_->setRecording(false);
   triggerPanel_->TriggerListSelectItem();
   statusPanels_[2]->setText(tx(TextNo::MonitorInactive));
 }

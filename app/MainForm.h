@@ -36,6 +36,9 @@ class SimulatedLink;
 class StatusLight;
 class ProcessLauncher;
 class TFormEnvConf;
+class TFormExport;
+class TFormGoto;
+struct ToolHost;
 class TFormMain;
 class TFormTrig;
 class TriggerActions;
@@ -139,6 +142,14 @@ class TFormMain : public QMainWindow {
   void btnTrigListMinMaxClick();
   // The header texts of the environment (Ctrl+O).
   void btnEnvConfClick();
+  // Goto, search and measure, and the export: their windows on the right page.
+  void btnSearchClick();
+  void btnMeasTimeClick();
+  void btnGotoTPClick();
+  void btnGotoMPClick();
+  void btnExportClick();
+  // A search or export under way stops before the record file changes or a recording starts.
+  void cancelAnalysisWork();
   void menuLangDEClick();
   void menuLangENClick();
   void LoadLanguageConfig();
@@ -182,6 +193,10 @@ class TFormMain : public QMainWindow {
   TriggerPanel& triggerPanel() { return *triggerPanel_; }
   TFormTrig& triggerEditor() { return *formTrig_; }
   TFormEnvConf& environmentHeader() { return *formEnvConf_; }
+  TFormGoto& gotoForm() { return *formGoto_; }
+  TFormExport& exportForm() { return *formExport_; }
+  // The record file the grid shows, with its folder.
+  QString recordFilePath() const;
   // The header texts: EnvGeneral and EnvCustomer order, the description one entry a line.
   QStringList headerGeneral() const { return envGeneral_; }
   QStringList headerCustomer() const { return envCustomer_; }
@@ -312,6 +327,9 @@ class TFormMain : public QMainWindow {
   TriggerPanel* triggerPanel_ = nullptr;
   TFormTrig* formTrig_ = nullptr;
   TFormEnvConf* formEnvConf_ = nullptr;
+  TFormGoto* formGoto_ = nullptr;
+  TFormExport* formExport_ = nullptr;
+  ToolHost toolHost();
   QLabel* lblTriggerStatus_ = nullptr;
   QStringList envGeneral_, envCustomer_, envDescription_;
   std::unique_ptr<ProcessLauncher> launcher_;

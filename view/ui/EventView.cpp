@@ -203,6 +203,18 @@ void EventView::setPinNaming(int naming) {
 
 int64_t EventView::scrollPosition() const { return p_.scrollBar->value(); }
 
+int64_t EventView::selectedEvent() const {
+  return scrollPosition() + CellText::statisticsPosition(p_.state.view(), p_.grid->selectedColumn(),
+                                                         p_.grid->selectedRow(), layout_.eventsPerLine);
+}
+
+void EventView::showEventSelected(int64_t event) {
+  if (event < 1) return;
+  // In the views with several events a line, the first event cell of the first line.
+  const int column = p_.state.view() == ViewMode::Vertical ? p_.grid->selectedColumn() : GridGeometry::kLeadingColumns;
+  applyNavigation(event - 1, 1, column);
+}
+
 void EventView::ScrollBar1Change() {
   if (recording() || !p_.file.isOpen(RecordFile::Handle::View) || filling_) return;
   filling_ = true;

@@ -84,6 +84,10 @@ class EventView : public QObject {
   // The newest events: the last page of the file, or the live buffer while recording.
   void scrollToLast();
   int64_t scrollPosition() const;
+  // The event in the selected cell: scroll position + its place in the buffer.
+  int64_t selectedEvent() const;
+  // A found event becomes the first row of the grid and the selected one.
+  void showEventSelected(int64_t event);
 
   void ShowCellStatistics(int column, int row);
 
