@@ -574,6 +574,11 @@ TEST_F(AnalysisTest, ScenarioFindMissAndMeasureOnTheRecordFile) {
   go().measureRange()->setTo(go().measureRange()->from());
   EXPECT_EQ(go().measureField(2)->text(), "0" + Texts::text(4242) + "  00:00:00,000000");
   EXPECT_TRUE(said.isEmpty());
+  // A record file cut short behind the window's back: the reason, no figures of before.
+  QFile::resize(recordPath(), 80 * 2);
+  go().measureRange()->setTo(3);
+  EXPECT_TRUE(go().measureField(2)->text().contains("3")) << go().measureField(2)->text().toStdString();
+  EXPECT_TRUE(go().measureField(5)->text().isEmpty());
 }
 
 // With the real export: events 50 to 53 in each format, written where the user chose.

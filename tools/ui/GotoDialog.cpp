@@ -528,9 +528,10 @@ void TFormGoto::UpdateTimeMeasurement() {
   const QString path = host_.recordFile ? host_.recordFile() : QString();
   if (path.isEmpty()) return;
   RecordReader reader;
-  if (!reader.open(path)) return;
+  // A file that cannot be read says why where the distance would stand, never shows old figures.
+  if (!reader.open(path)) return measureFields_[2]->setText(reader.message());
   const Measure::Result m = Measure::measure(reader, measure_->from(), measure_->to(), QLocale());
-  if (!m.ok) return;
+  if (!m.ok) return measureFields_[2]->setText(m.message);
   const QString texts[6] = {m.fromText, m.toText, m.deltaText, m.microsecondsText, m.millisecondsText, m.secondsText};
   for (std::size_t i = 0; i < measureFields_.size(); ++i) measureFields_[i]->setText(texts[i]);
 }
