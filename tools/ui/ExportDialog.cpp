@@ -18,6 +18,7 @@
 
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
+#include "settings/ui/WidgetTexts.h"
 #include "tools/RecordReader.h"
 #include "tools/ui/TrackedNumber.h"
 
@@ -190,18 +191,12 @@ TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
   top->addLayout(right, 1);
   v->addLayout(top, 1);
 
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("pbExport"));
-  progress_->setRange(0, 100);
-  progress_->setValue(0);
+  progress_ = PolledJob::makeBar(this, "pbExport");
   v->addWidget(progress_);
 
   auto* buttons = new QHBoxLayout;
   auto button = [&](QPushButton*& b, const char* name, int text) {
-    b = new QPushButton(this);
-    b->setObjectName(QString::fromLatin1(name));
-    texts_.emplace_back(b, text);
-    return b;
+    return b = captionedButton(this, name, text, texts_);
   };
   buttons->addWidget(button(btnHelp_, "btnHelp", TextNo::Help));
   btnHelp_->setEnabled(false);  // the help pages come with a later version
@@ -226,8 +221,7 @@ TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
   connect(btnExport_, &QPushButton::clicked, this, &TFormExport::btnExportClick);
   connect(btnStop_, &QPushButton::clicked, this, &TFormExport::btnStopClick);
   connect(btnCancel_, &QPushButton::clicked, this, &TFormExport::btnCancelClick);
-  poll_.setInterval(50);
-  connect(&poll_, &QTimer::timeout, this, &TFormExport::pollExport);
+  job_.setup(progress_, [this] { finishExport(); });
   rangeModeChanged();
   SetupActiveElements();
   setButtonStates();
@@ -259,15 +253,7 @@ QCheckBox* TFormExport::check(const char* name) const { return findChild<QCheckB
 
 void TFormExport::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
-  for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o))
-      l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-      b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-      g->setTitle(tx(text));
-  }
-  for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
+  applyWidgetTexts(texts_, hints_);
   gap_->setSpecialValueText(tx(TextNo::GapAuto));
   const int quote = qMax(0, cbTextFrame_->currentIndex());
   const int format = cbExportFormat_->currentIndex() < 0 ? int(Export::Format::Csv) : cbExportFormat_->currentIndex();
@@ -397,23 +383,11 @@ void TFormExport::btnExportClick() {
   running_ = options();
   target_ = target;
   result_ = {};
-  progress_->setValue(0);
-  pending_ = true;
   job_.start([this](WorkControl& control) { result_ = runner_(*reader_, target_, running_, &control); });
   setButtonStates();
-  poll_.start();
-}
-
-void TFormExport::pollExport() {
-  progress_->setValue(job_.control().percent());
-  if (!job_.running()) finishExport();
 }
 
 void TFormExport::finishExport() {
-  poll_.stop();
-  job_.join();
-  if (!pending_) return;
-  pending_ = false;
   reader_.reset();
   progress_->setValue(0);
   setButtonStates();
@@ -436,16 +410,9 @@ void TFormExport::finishExport() {
   }
 }
 
-void TFormExport::btnStopClick() {
-  job_.requestStop();
-  progress_->setValue(0);
-}
+void TFormExport::btnStopClick() { job_.stop(); }
 
-void TFormExport::cancelExport() {
-  if (!exporting()) return;
-  job_.cancel();
-  finishExport();
-}
+void TFormExport::cancelExport() { job_.cancel(); }
 
 void TFormExport::btnCancelClick() {
   cancelExport();

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "settings/Configuration.h"
-#include "tools/BackgroundJob.h"
+#include "settings/ui/WidgetTexts.h"
 #include "tools/Export.h"
+#include "tools/ui/PolledJob.h"
 #include "tools/ui/ToolHost.h"
 
 class EventRange;
@@ -56,7 +57,7 @@ class TFormExport : public QDialog {
   void btnCancelClick();
   // Stops a running export and waits for it (the part written so far stays).
   void cancelExport();
-  bool exporting() const { return job_.running() || pending_; }
+  bool exporting() const { return job_.busy(); }
   void setRecording(bool recording);
 
   // The options as the dialog shows them, with the view's time mode and line names.
@@ -93,15 +94,14 @@ class TFormExport : public QDialog {
   QLabel* textLabel(int text, QWidget* parent);
   void setButtonStates();
   void rangeModeChanged();
-  void pollExport();
   void finishExport();
 
   TMessageForm& box_;
   ToolHost host_;
   SaveChooser chooser_;
   Runner runner_;
-  std::vector<std::pair<QObject*, int>> texts_;
-  std::vector<std::pair<QWidget*, int>> hints_;
+  CaptionTexts texts_;
+  HintTexts hints_;
   std::vector<QWidget*> csvOnly_;
   QGroupBox* grpDataLine_;
   QGroupBox* grpPcap_;
@@ -124,11 +124,9 @@ class TFormExport : public QDialog {
   bool recording_ = false;
   int64_t records_ = -1;  // the file's length the range was set for
 
-  BackgroundJob job_;
-  QTimer poll_;
+  PolledJob job_;
   std::unique_ptr<RecordReader> reader_;
   Export::Options running_;
   QString target_;
   Export::Result result_;
-  bool pending_ = false;
 };

@@ -20,6 +20,7 @@
 
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
+#include "settings/ui/WidgetTexts.h"
 #include "tools/Measure.h"
 #include "tools/RecordReader.h"
 #include "tools/ui/TrackedNumber.h"
@@ -83,19 +84,13 @@ TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
 
   auto* progressRow = new QHBoxLayout;
   progressRow->addWidget(textLabel(TextNo::Progress, this));
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("pbSearch"));
-  progress_->setRange(0, 100);
-  progress_->setValue(0);
+  progress_ = PolledJob::makeBar(this, "pbSearch");
   progressRow->addWidget(progress_, 1);
   v->addLayout(progressRow);
 
   auto* buttons = new QHBoxLayout;
   auto button = [&](QPushButton*& b, const char* name, int text) {
-    b = new QPushButton(this);
-    b->setObjectName(QString::fromLatin1(name));
-    texts_.emplace_back(b, text);
-    return b;
+    return b = captionedButton(this, name, text, texts_);
   };
   buttons->addWidget(button(btnHelp_, "btnHelp", TextNo::Help));
   // The help pages come with a later version: the button says so instead of doing nothing.
@@ -118,8 +113,7 @@ TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
     if (pages_->currentIndex() == MeasurePage) UpdateTimeMeasurement();
   });
 
-  poll_.setInterval(50);
-  connect(&poll_, &QTimer::timeout, this, &TFormGoto::pollSearch);
+  job_.setup(progress_, [this] { finishSearch(); });
 
   InitialLoads();
   // Every line and error starts ignored; the pickers at the moment the program started.
@@ -331,15 +325,7 @@ QWidget* TFormGoto::createNumberPage(TrackedNumber*& number, const char* name, i
 
 void TFormGoto::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
-  for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o))
-      l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-      b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-      g->setTitle(tx(text));
-  }
-  for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
+  applyWidgetTexts(texts_, hints_);
   const int pageTexts[4] = {TextNo::SearchPage, TextNo::MeasurePage, TextNo::TriggerPage, TextNo::EventPage};
   for (int i = 0; i < 4; ++i) pages_->setTabText(i, tx(pageTexts[i]));
   const int kindTexts[4] = {TextNo::DataPage, TextNo::SignalPage, TextNo::ErrorPage, TextNo::TimePage};
@@ -463,25 +449,13 @@ void TFormGoto::startSearch(const Search::Query& query, Search::Direction direct
   query_ = query;
   result_ = {};
   const int64_t selected = host_.selectedEvent ? host_.selectedEvent() : 0;
-  progress_->setValue(0);
-  pending_ = true;
   job_.start([this, selected, direction](WorkControl& control) {
     result_ = finder_(*reader_, query_, selected, direction, &control);
   });
   setButtonStates();
-  poll_.start();
-}
-
-void TFormGoto::pollSearch() {
-  progress_->setValue(job_.control().percent());
-  if (!job_.running()) finishSearch();
 }
 
 void TFormGoto::finishSearch() {
-  poll_.stop();
-  job_.join();
-  if (!pending_) return;
-  pending_ = false;
   setButtonStates();
   const Search::Result r = result_;
   switch (r.outcome) {
@@ -507,16 +481,9 @@ void TFormGoto::finishSearch() {
   reader_.reset();
 }
 
-void TFormGoto::btnStopClick() {
-  job_.requestStop();
-  progress_->setValue(0);
-}
+void TFormGoto::btnStopClick() { job_.stop(); }
 
-void TFormGoto::cancelSearch() {
-  if (!searching()) return;
-  job_.cancel();
-  finishSearch();
-}
+void TFormGoto::cancelSearch() { job_.cancel(); }
 
 void TFormGoto::btnCancelClick() {
   cancelSearch();

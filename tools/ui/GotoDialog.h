@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "settings/Configuration.h"
-#include "tools/BackgroundJob.h"
+#include "settings/ui/WidgetTexts.h"
 #include "tools/Search.h"
+#include "tools/ui/PolledJob.h"
 #include "tools/ui/ToolHost.h"
 
 class EventRange;
@@ -52,7 +53,7 @@ class TFormGoto : public QDialog {
   void btnCancelClick();
   // Stops a running search and waits for it: the record file is about to change.
   void cancelSearch();
-  bool searching() const { return job_.running() || pending_; }
+  bool searching() const { return job_.busy(); }
   // While recording the file grows under the grid: no search is started.
   void setRecording(bool recording);
 
@@ -105,15 +106,14 @@ class TFormGoto : public QDialog {
   QLabel* textLabel(int text, QWidget* parent);
   void setButtonStates();
   void startSearch(const Search::Query& query, Search::Direction direction);
-  void pollSearch();
   void finishSearch();
   void showInformation(int text);
 
   TMessageForm& box_;
   ToolHost host_;
   Finder finder_;
-  std::vector<std::pair<QObject*, int>> texts_;
-  std::vector<std::pair<QWidget*, int>> hints_;
+  CaptionTexts texts_;
+  HintTexts hints_;
   QTabWidget* pages_;
   QTabWidget* kinds_;
   LinkedDataFields* data_;
@@ -139,10 +139,8 @@ class TFormGoto : public QDialog {
   int64_t records_ = -1;  // the file's length the ranges were set for
 
   // The running search: its reader, what it looks for and what it found.
-  BackgroundJob job_;
-  QTimer poll_;
+  PolledJob job_;
   std::unique_ptr<RecordReader> reader_;
   Search::Query query_;
   Search::Result result_;
-  bool pending_ = false;  // finished on its thread, not yet shown
 };

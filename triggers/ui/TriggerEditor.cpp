@@ -24,6 +24,7 @@
 
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
+#include "settings/ui/WidgetTexts.h"
 #include "triggers/ui/LinkedDataFields.h"
 #include "triggers/ui/TriggerParamsPool.h"
 
@@ -378,15 +379,7 @@ void TFormTrig::setTests(SoundTest sound, CommandTest command) {
 
 void TFormTrig::InitialLoads() {
   setWindowTitle(tx(TextNo::Caption));
-  for (const auto& [o, text] : texts_) {
-    if (auto* l = qobject_cast<QLabel*>(o))
-      l->setText(tx(text));
-    else if (auto* b = qobject_cast<QAbstractButton*>(o))
-      b->setText(tx(text));
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-      g->setTitle(tx(text));
-  }
-  for (const auto& [w, text] : hints_) w->setToolTip(tx(text));
+  applyWidgetTexts(texts_, hints_);
   const int pageTexts[] = {TextNo::DataPage, TextNo::SignalPage,     TextNo::ErrorPage,
                            TextNo::TimePage, TextNo::InactivityPage, TextNo::ActionPage};
   for (int i = 0; i < tabs_->count(); ++i) tabs_->setTabText(i, tx(pageTexts[i]));

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "settings/ui/WidgetTexts.h"
 #include "triggers/TriggerActions.h"
 #include "triggers/TriggerRecord.h"
 
@@ -99,8 +100,8 @@ class TFormTrig : public QDialog {
   int loading_ = 0;
   int page_ = DataPage;
   TriggerRecord result_;
-  std::vector<std::pair<QObject*, int>> texts_;  // labels, boxes and buttons with one text
-  std::vector<std::pair<QWidget*, int>> hints_;
+  CaptionTexts texts_;  // labels, boxes and buttons with one text
+  HintTexts hints_;
 
   QLineEdit* edTrigName;
   QCheckBox* ckTrigActive;
