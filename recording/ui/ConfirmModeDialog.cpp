@@ -15,6 +15,7 @@ constexpr int Title = 8450, Existing = 8451, Replace = 8452, Append = 8453, Canc
 TFormConfirmMode::TFormConfirmMode(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FormConfirmMode"));
   setModal(true);
+  setMinimumWidth(340);
   group_ = new QGroupBox(this);
   rbReplace_ = new QRadioButton(group_);
   rbReplace_->setObjectName(QStringLiteral("rbReplace"));
