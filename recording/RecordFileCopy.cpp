@@ -77,8 +77,8 @@ Step copyContent(int in, int out, const CopyWatch& watch, int64_t& copied) {
     // ordinary way from where the kernel stopped.
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == ENOTSUP)
       return copyThroughMemory(in, out, inAt, watch, copied);
-    // Whose fault: a read error belongs to the recording, anything else to the target.
-    return errno == EIO && copied == 0 ? Step::ReadFailed : Step::WriteFailed;
+    // The kernel does not say which side failed; the message names both files.
+    return Step::WriteFailed;
   }
 }
 
