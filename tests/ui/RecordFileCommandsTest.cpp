@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -272,6 +273,35 @@ TEST_F(RecordFileCommandsTest, CommandsWaitForTheRecordingToEnd) {
   main->btnStopClick();
   for (const char* a : {"actNewRecordFile", "actOpenRecordFile", "actSaveRecordFile"})
     EXPECT_TRUE(main->action(a)->isEnabled()) << a;
+}
+
+// A long copy runs beside the window with a bar and Cancel; Cancel leaves no part of it.
+TEST_F(RecordFileCommandsTest, SaveAsOfABigRecordingCanBeCancelled) {
+  {
+    QFile big(rec("big.vrd"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(4) << 30));  // sparse: no disk needed to read it
+  }
+  chosen = rec("big.vrd");
+  ASSERT_TRUE(run("actOpenRecordFile"));
+  bool sawWindow = false;
+  QTimer press;
+  press.setInterval(5);
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    auto* window = main->findChild<QDialog*>("FormSaveProgress");
+    if (!window || !window->isVisible()) return;
+    sawWindow = true;
+    window->findChild<QPushButton*>("btnCancel")->click();
+  });
+  press.start();
+  said.clear();
+  chosen = "copy.vrd";
+  ASSERT_TRUE(run("actSaveRecordFile"));
+  press.stop();
+  if (!sawWindow) GTEST_SKIP() << "the copy was done before its window could appear";
+  EXPECT_EQ(current(), rec("big.vrd"));
+  EXPECT_TRUE(said.isEmpty()) << said.join('|').toStdString();
+  EXPECT_EQ(QDir(user() + "recordings").entryList({"*copy*"}, QDir::Files | QDir::Hidden), QStringList{});
 }
 
 TEST_F(RecordFileCommandsTest, Screenshots) {
