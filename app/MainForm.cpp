@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/EnvironmentCommands.h"
+#include "app/RecordFileCommands.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -160,6 +161,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   session_ = std::make_unique<CaptureSession>(clock_, messages_, ui_, options_.userPath);
   if (options_.enumerator) session_->registry.setEnumerator(options_.enumerator);
   envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
+  recordFileCommands_ = std::make_unique<RecordFileCommands>(*this, messages_, options_.userPath);
 
   // The window from its layout.
   createActions();
@@ -248,9 +250,12 @@ QAction* TFormMain::action(const QString& name) const { return findChild<QAction
 void TFormMain::createActions() {
   using namespace TextNo;
   // File
-  makeAction("actNewRecordFile", NewRecordFile, NewHint, NewTool, true);
-  makeAction("actOpenRecordFile", OpenRecordFile, OpenHint, OpenTool, true);
-  makeAction("actSaveRecordFile", SaveRecordFileAs, SaveAsHint, SaveAsTool, true);
+  connect(makeAction("actNewRecordFile", NewRecordFile, NewHint, NewTool), &QAction::triggered, this,
+          [this] { recordFileCommands_->btnNewRecordFileClick(); });
+  connect(makeAction("actOpenRecordFile", OpenRecordFile, OpenHint, OpenTool), &QAction::triggered, this,
+          [this] { recordFileCommands_->btnOpenRecordFileClick(); });
+  connect(makeAction("actSaveRecordFile", SaveRecordFileAs, SaveAsHint, SaveAsTool), &QAction::triggered, this,
+          [this] { recordFileCommands_->btnSaveRecordFileClick(); });
   connect(makeAction("actExport", ExportEvents, ExportHint, ExportTool), &QAction::triggered, this,
           &TFormMain::btnExportClick);
   makeAction("actPrintReport", PrintReport, 0, 0, true);

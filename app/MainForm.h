@@ -23,6 +23,7 @@ class EventView;
 struct CellStatistics;
 class GuiMessages;
 class EnvironmentCommands;
+class RecordFileCommands;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -159,6 +160,7 @@ class TFormMain : public QMainWindow {
   // State for the program and its tests.
   CaptureSession& session() { return *session_; }
   EnvironmentCommands& environmentCommands() { return *envCommands_; }
+  RecordFileCommands& recordFileCommands() { return *recordFileCommands_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -261,6 +263,7 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<SimulatedLink> link_;
   std::unique_ptr<CaptureSession> session_;
   std::unique_ptr<EnvironmentCommands> envCommands_;
+  std::unique_ptr<RecordFileCommands> recordFileCommands_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;

@@ -139,6 +139,28 @@ int RecordFile::CreateRecordFile(Handle which) {
   return OpenRecordFile(which);
 }
 
+int RecordFile::openViewCreatingMissing(bool* created) {
+  if (created) *created = false;
+  if (OpenRecordFile(Handle::View) >= 0) {
+    lastError_.clear();
+    return viewFd_;
+  }
+  if (!isRegularOrAbsent()) return -1;
+  const QByteArray path = name_.toLocal8Bit();
+  const int f = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (f < 0) {
+    // Made meanwhile by someone else: that file is opened as it is.
+    if (errno == EEXIST) return OpenRecordFile(Handle::View);
+    noteError(errno);
+    return -1;
+  }
+  ::close(f);
+  if (created) *created = true;
+  if (OpenRecordFile(Handle::View) < 0) return -1;
+  lastError_.clear();  // the failed first try is no failure of this one
+  return viewFd_;
+}
+
 void RecordFile::CloseRecordFile(Handle which) {
   int& f = fdRef(which);
   if (f < 0) return;

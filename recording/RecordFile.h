@@ -42,6 +42,9 @@ class RecordFile : public RecordSink {
   // made by acquireRecording and still empty is removed again.
   void releaseRecording();
   int CreateRecordFile(Handle which);
+  // The view handle on the current name; a file is made (empty) only where none exists,
+  // so a file that is there but cannot be opened is never emptied. lastError() says why.
+  int openViewCreatingMissing(bool* created = nullptr);
   void CloseRecordFile(Handle which);
   bool isOpen(Handle which) const { return fd(which) >= 0; }
 
