@@ -37,6 +37,7 @@ class StatusLight;
 class ProcessLauncher;
 class TFormEnvConf;
 class TFormExport;
+class ReportPrinting;
 class TFormGoto;
 struct ToolHost;
 class TFormMain;
@@ -148,6 +149,8 @@ class TFormMain : public QMainWindow {
   void btnGotoTPClick();
   void btnGotoMPClick();
   void btnExportClick();
+  // The printed report of the file shown (dialog, printer set-up, progress).
+  void btnPrintReportClick();
   // A search or export under way stops before the record file changes or a recording starts.
   void cancelAnalysisWork();
   void menuLangDEClick();
@@ -329,6 +332,7 @@ class TFormMain : public QMainWindow {
   TFormEnvConf* formEnvConf_ = nullptr;
   TFormGoto* formGoto_ = nullptr;
   TFormExport* formExport_ = nullptr;
+  std::unique_ptr<ReportPrinting> reportPrinting_;
   ToolHost toolHost();
   QLabel* lblTriggerStatus_ = nullptr;
   QStringList envGeneral_, envCustomer_, envDescription_;
