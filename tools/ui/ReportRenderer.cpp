@@ -182,7 +182,7 @@ class ReportRenderer::Pass {
   void pairRow(const QString& l1, const QString& v1, const QString& l2 = {}, const QString& v2 = {}) {
     need(textLine_);
     if (p_) {
-      const double half = (right_ - left_) / 2;
+      const double half = (right_ - left_) * split_, whole = right_ - left_;
       auto cell = [&](double x, double w, const QFont& f, const QString& t) {
         p_->setFont(f);
         p_->drawText(QRectF(left_ + x, y_, std::max(0.0, w - 4), textLine_), Qt::AlignLeft | Qt::AlignVCenter, t);
@@ -190,7 +190,7 @@ class ReportRenderer::Pass {
       cell(0, leftLabel_, boldFont_, l1);
       cell(leftLabel_, half - leftLabel_, textFont_, v1);
       cell(half, rightLabel_, boldFont_, l2);
-      cell(half + rightLabel_, half - rightLabel_, textFont_, v2);
+      cell(half + rightLabel_, whole - half - rightLabel_, textFont_, v2);
     }
     y_ += textLine_;
     bodyUsed_ = true;
@@ -349,6 +349,8 @@ class ReportRenderer::Pass {
                Texts::text(TextNo::LineErrors)},
               {Texts::text(TextNo::LoadNow), Texts::text(TextNo::LoadPeak), Texts::text(TextNo::Quality),
                Texts::text(TextNo::D1Bytes), Texts::text(TextNo::D2Bytes)});
+    // A time stamp with its microseconds is the widest value: the right pairs leave it room.
+    split_ = 0.56;
     auto n = [&](int64_t v) { return l.toString(qlonglong(v)); };
     auto pc = [&](int v) { return QString::number(v) + QLatin1Char('%'); };
     const ReportSummary::Summary& s = summary;
@@ -387,6 +389,7 @@ class ReportRenderer::Pass {
   double bandLine_ = 0, textLine_ = 0, bodyTop_ = 0, bodyBottom_ = 0;
   double y_ = 0;
   double leftLabel_ = 150, rightLabel_ = 150;
+  double split_ = 0.5;  // where the right pair starts, as a share of the body's width
   int page_ = 0;
   bool bodyUsed_ = false;
   bool failed_ = false;
