@@ -434,7 +434,11 @@ ReportResult ReportRenderer::render(QPagedPaintDevice& device, WorkControl* cont
     result.arguments = {reader_.path()};
     return result;
   }
-  if (control) control->reset(pages > 0 ? pages : 0);
+  // A stop asked for before the first page still counts: only the progress starts afresh.
+  if (control) {
+    control->total = pages > 0 ? pages : 0;
+    control->done = 0;
+  }
   QPainter painter;
   if (!painter.begin(&device)) {
     // The device refused (no printer, a PDF that cannot be written): the caller names
