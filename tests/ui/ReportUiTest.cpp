@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -29,18 +30,20 @@ struct Said {
   TMessageForm box;
   QStringList texts;
   QTimer timer;
+  bool last = false;  // answer "No" to questions
   Said() {
     timer.setInterval(2);
     QObject::connect(&timer, &QTimer::timeout, [this] {
       if (!box.isShowingMessage()) return;
-      // The first button on show: OK when it is the only one.
+      // The first button on show (OK when it is the only one), or the last when asked to.
+      QList<QPushButton*> shown;
       for (int i = 1; i <= 3; ++i) {
         auto* b = box.findChild<QPushButton*>(QStringLiteral("btn%1").arg(i));
-        if (!b || !b->isVisible()) continue;
-        texts << box.findChild<QLabel*>("lblText")->text();
-        b->click();
-        break;
+        if (b && b->isVisible()) shown << b;
       }
+      if (shown.isEmpty()) return;
+      texts << box.findChild<QLabel*>("lblText")->text();
+      (last ? shown.back() : shown.front())->click();
     });
     timer.start();
   }
@@ -135,6 +138,16 @@ TEST_F(ReportJob, PrinterThatIsNotThereIsNeverShownAsPrinted) {
   ASSERT_EQ(said.texts.size(), 1);
   EXPECT_TRUE(said.texts[0].contains("no-such-printer") || said.texts[0].contains(Texts::text(8902)))
       << said.texts[0].toStdString();
+}
+
+TEST_F(ReportJob, LongReportAsksFirst) {
+  ASSERT_TRUE(writeRecordFile(record, 20000));  // some 280 pages in the vertical view
+  const QString pdf = dir.filePath("long.pdf");
+  said.last = true;
+  EXPECT_FALSE(printReport(nullptr, said.box, printer, pdf, record, options));
+  ASSERT_EQ(said.texts.size(), 1);  // the question, and nothing after "No"
+  EXPECT_TRUE(said.texts[0].contains(QRegularExpression("\\b2\\d\\d\\b"))) << said.texts[0].toStdString();
+  EXPECT_FALSE(QFile::exists(pdf));
 }
 
 TEST_F(ReportJob, FailedReadStopsWithTheReadMessage) {
