@@ -1009,7 +1009,8 @@ void TFormMain::btnExportClick() { formExport_->openDialog(); }
 void TFormMain::btnPrintReportClick() {
   if (!reportPrinting_) reportPrinting_ = std::make_unique<ReportPrinting>(messages_.form(), this);
   reportPrinting_->run(recordFilePath(), toolHost().records(), viewState_,
-                       {formEnvConf_->general(), formEnvConf_->customer(), formEnvConf_->description()});
+                       {formEnvConf_->general(), formEnvConf_->customer(), formEnvConf_->description()},
+                       config_.reportDialog);
 }
 
 void TFormMain::cancelAnalysisWork() {

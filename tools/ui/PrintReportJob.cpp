@@ -142,8 +142,9 @@ ReportPrinting::ReportPrinting(TMessageForm& box, QWidget* parent)
 ReportPrinting::~ReportPrinting() = default;
 
 void ReportPrinting::run(const QString& recordFile, int64_t records, const ViewState& view,
-                         const ReportHeaderTexts& header) {
+                         const ReportHeaderTexts& header, DialogPlacement& placement) {
   TFormReport form(parent_);
+  form.move(placement.left, placement.top);
   const QString jobName = ReportSummary::jobName(recordFile);
   form.onPrinterSetup = [&] {
     QPrintDialog dialog(printer_.get(), &form);
@@ -155,7 +156,10 @@ void ReportPrinting::run(const QString& recordFile, int64_t records, const ViewS
     dialog.exec();
   };
   form.FormShow(printer_->printerName(), jobName, records);
-  if (form.exec() != QDialog::Accepted) return;
+  const int answer = form.exec();
+  placement.left = form.x();
+  placement.top = form.y();
+  if (answer != QDialog::Accepted) return;
   const ReportRequest request = form.request();
 
   QString target;

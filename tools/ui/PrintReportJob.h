@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "settings/Configuration.h"
 #include "tools/ui/ReportRenderer.h"
 
 class QPrinter;
@@ -26,8 +27,10 @@ class ReportPrinting {
   ReportPrinting(const ReportPrinting&) = delete;
   ReportPrinting& operator=(const ReportPrinting&) = delete;
 
-  // Shows the dialog for the file the grid shows and prints what the user chose.
-  void run(const QString& recordFile, int64_t records, const ViewState& view, const ReportHeaderTexts& header);
+  // Shows the dialog for the file the grid shows (where it stood last time, which it
+  // keeps in placement) and prints what the user chose.
+  void run(const QString& recordFile, int64_t records, const ViewState& view, const ReportHeaderTexts& header,
+           DialogPlacement& placement);
 
  private:
   TMessageForm& box_;
