@@ -55,6 +55,7 @@
 #include "triggers/ui/TriggerPanel.h"
 #include "tools/ui/ExportDialog.h"
 #include "tools/ui/GotoDialog.h"
+#include "tools/ui/PrintReportJob.h"
 #include "view/ui/EventGrid.h"
 #include "view/ui/EventView.h"
 
@@ -258,7 +259,7 @@ void TFormMain::createActions() {
           [this] { recordFileCommands_->btnSaveRecordFileClick(); });
   connect(makeAction("actExport", ExportEvents, ExportHint, ExportTool), &QAction::triggered, this,
           &TFormMain::btnExportClick);
-  makeAction("actPrintReport", PrintReport, 0, 0, true);
+  connect(makeAction("actPrintReport", PrintReport, 0, 0), &QAction::triggered, this, &TFormMain::btnPrintReportClick);
   QAction* exit = makeAction("actExit", Exit, 0);
   exit->setShortcut(QKeySequence::Quit);
   connect(exit, &QAction::triggered, this, &TFormMain::AppExitExecute);
@@ -1009,6 +1010,13 @@ void TFormMain::btnMeasTimeClick() { formGoto_->showPage(TFormGoto::MeasurePage)
 void TFormMain::btnGotoTPClick() { formGoto_->showPage(TFormGoto::TriggerPage); }
 void TFormMain::btnGotoMPClick() { formGoto_->showPage(TFormGoto::EventPage); }
 void TFormMain::btnExportClick() { formExport_->openDialog(); }
+
+void TFormMain::btnPrintReportClick() {
+  if (!reportPrinting_) reportPrinting_ = std::make_unique<ReportPrinting>(messages_.form(), this);
+  reportPrinting_->run(recordFilePath(), toolHost().records(), viewState_,
+                       {formEnvConf_->general(), formEnvConf_->customer(), formEnvConf_->description()},
+                       config_.reportDialog);
+}
 
 void TFormMain::cancelAnalysisWork() {
   if (formGoto_) formGoto_->cancelSearch();

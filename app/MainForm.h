@@ -38,6 +38,7 @@ class StatusLight;
 class ProcessLauncher;
 class TFormEnvConf;
 class TFormExport;
+class ReportPrinting;
 class TFormGoto;
 struct ToolHost;
 class TFormMain;
@@ -149,6 +150,8 @@ class TFormMain : public QMainWindow {
   void btnGotoTPClick();
   void btnGotoMPClick();
   void btnExportClick();
+  // The printed report of the file shown (dialog, printer set-up, progress).
+  void btnPrintReportClick();
   // A search or export under way stops before the record file changes or a recording starts.
   void cancelAnalysisWork();
   void menuLangDEClick();
@@ -332,6 +335,7 @@ class TFormMain : public QMainWindow {
   TFormEnvConf* formEnvConf_ = nullptr;
   TFormGoto* formGoto_ = nullptr;
   TFormExport* formExport_ = nullptr;
+  std::unique_ptr<ReportPrinting> reportPrinting_;
   ToolHost toolHost();
   QLabel* lblTriggerStatus_ = nullptr;
   QStringList envGeneral_, envCustomer_, envDescription_;

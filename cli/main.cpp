@@ -43,11 +43,11 @@ bool takeLanguage(QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
   // A file size limit must turn into a failed write we can report, not a killed process.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-  QStringList args = app.arguments().mid(1);
+  QStringList args = QCoreApplication::arguments().mid(1);
   Texts::setLanguageOffset(configuredLanguageOffset());
   if (!takeLanguage(args)) {
     printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::LangValue) + QLatin1Char('\n'));
@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("search")) return runSearch(args);
   if (command == QLatin1String("measure")) return runMeasure(args);
   if (command == QLatin1String("export")) return runExport(args);
+  if (command == QLatin1String("report")) return runReport(args);
   printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::UnknownCommand).arg(command) + QStringLiteral("\n\n") +
            Texts::text(TextNo::Usage));
   return 2;
