@@ -41,12 +41,14 @@
 #include "app/LanguageForm.h"
 #include "app/MainTexts.h"
 #include "app/MessageForm.h"
+#include "app/OptionsCommands.h"
 #include "app/StatusLight.h"
 #include "capture/SerialPort.h"
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
+#include "settings/ui/OptionsDialog.h"
 #include "triggers/TriggerActions.h"
 #include "triggers/TriggerEngine.h"
 #include "triggers/TriggerList.h"
@@ -160,6 +162,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   session_ = std::make_unique<CaptureSession>(clock_, messages_, ui_, options_.userPath);
   if (options_.enumerator) session_->registry.setEnumerator(options_.enumerator);
   envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
+  optionsCommands_ = std::make_unique<OptionsCommands>(*this, messages_, options_.userPath);
 
   // The window from its layout.
   createActions();
@@ -336,7 +339,8 @@ void TFormMain::createActions() {
     QAction* pin = makeAction(name, SwitchPin, PinHint, PinTool);
     connect(pin, &QAction::triggered, this, &TFormMain::btnSwitchPinClick);
   }
-  makeAction("actPortOptions", PortSettings, 0, 0, true);
+  connect(makeAction("actPortOptions", PortSettings, 0, 0), &QAction::triggered, this,
+          [this] { optionsCommands_->btnCallComABOptionsClick(); });
 
   // Triggers, with the captions of the trigger panel's buttons; the panel runs them
   // (triggers/ui/TriggerPanel), and their keys act while the focus is in the panel.
@@ -360,7 +364,8 @@ void TFormMain::createActions() {
   QAction* envConf = makeAction("actEnvConf", EditEnvironment, 0, 0);
   envConf->setShortcut(Qt::CTRL | Qt::Key_O);
   connect(envConf, &QAction::triggered, this, &TFormMain::btnEnvConfClick);
-  makeAction("actOptions", Options, 0, 0, true);
+  connect(makeAction("actOptions", Options, 0, 0), &QAction::triggered, this,
+          [this] { optionsCommands_->actOptionsExecute(); });
   // Skin 0, the system's own style, is the one in force; choosing skins comes later.
   QAction* systemStyle = makeAction("actStyleWindows", SystemStyle, 0, 0, true);
   systemStyle->setCheckable(true);
@@ -651,7 +656,7 @@ QWidget* TFormMain::createLivePortPanel() {
   }
   btnCallComABOptions = new QPushButton(box);
   btnCallComABOptions->setObjectName(QStringLiteral("btnCallComABOptions"));
-  btnCallComABOptions->setEnabled(false);  // the port options come with the options window
+  connect(btnCallComABOptions, &QPushButton::clicked, this, [this] { optionsCommands_->btnCallComABOptionsClick(); });
   widgetTexts_.emplace_back(btnCallComABOptions, TextNo::ComAB);
   btnSwitchPinFromPanel = new QPushButton(box);
   btnSwitchPinFromPanel->setObjectName(QStringLiteral("btnSwitchPinFromPanel"));
@@ -792,6 +797,7 @@ void TFormMain::LoadLanguageConfig() {
 void TFormMain::StartupPrepare() {
   if (!firstStart_) return;
   config_.load(options_.userPath + QStringLiteral("Vorlog.ini"));
+  optionsCommands_->loadProfile();
   applyConfiguration();
 
   const StartupFiles files = parseStartupFiles(options_.arguments);
@@ -878,12 +884,7 @@ void TFormMain::setUpPorts() {
 }
 
 void TFormMain::BuildPortLists() {
-  PortValueLists values = PortValueLists::defaults();
-  if (!config_.baudrates.isEmpty()) values.baudRates = config_.baudrates;
-  if (!config_.databits.isEmpty()) values.dataBits = config_.databits;
-  if (!config_.parities.isEmpty()) values.parities = config_.parities;
-  if (!config_.stopbits.isEmpty()) values.stopBits = config_.stopbits;
-  session_->ports.BuildPortLists(session_->registry, values);
+  session_->ports.BuildPortLists(session_->registry, optionsCommands_->portValues());
 }
 
 void TFormMain::showSimulationNote() {
@@ -1104,6 +1105,7 @@ void TFormMain::AssignMainTexts() {
   widenTriggerColumnsToTitles();
   formTrig_->InitialLoads();
   formEnvConf_->InitialLoads();
+  optionsCommands_->dialog().InitialLoads();
   formGoto_->InitialLoads();
   formExport_->InitialLoads();
   lblTriggerStatus_->setToolTip(tx(TextNo::TriggerStatusHint));

@@ -172,7 +172,28 @@ QString profilePath(const QString& userPath, const QString& name) {
   if (profileNameProblem(name)) return {};
   QString base = userPath;
   if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
-  return base + QString::fromLatin1(kFolder) + name + QString::fromLatin1(kExtension);
+  const QString folder = base + QString::fromLatin1(kFolder);
+  const QString path = folder + name + QString::fromLatin1(kExtension);
+  if (QFileInfo::exists(path)) return path;
+  const QString extension = QString::fromLatin1(kExtension);
+  for (const QString& file : QDir(folder).entryList(QDir::Files))
+    if (file.size() == path.size() - folder.size() && file.startsWith(name) &&
+        file.endsWith(extension, Qt::CaseInsensitive))
+      return folder + file;
+  return path;
+}
+
+QStringList profileNames(const QString& userPath) {
+  QDir folder(userPath + QString::fromLatin1(kFolder));
+  folder.setFilter(QDir::Files);
+  folder.setNameFilters({QStringLiteral("*") + QString::fromLatin1(kExtension)});  // in any case
+  QStringList names;
+  for (const QString& file : folder.entryList()) {
+    const QString name = profileNameOf(file);
+    if (!profileNameProblem(name) && !names.contains(name)) names << name;
+  }
+  names.sort(Qt::CaseInsensitive);
+  return names;
 }
 
 QString profileNameOf(const QString& fileOrPath) {

@@ -36,8 +36,11 @@ bool validValue(PortValueKind kind, const QString& value);
 // no control characters, no leading dot. 0 when it is usable, else the number of the
 // text that says why.
 int profileNameProblem(const QString& name);
-// userPath + "profiles/" + name + ".vhp"; empty when the name is not usable.
+// userPath + "profiles/" + name + ".vhp"; empty when the name is not usable. A profile
+// copied from Windows may end in ".VHP": the file that is there is taken, in any case.
 QString profilePath(const QString& userPath, const QString& name);
+// The names of the profiles in userPath + "profiles/", sorted.
+QStringList profileNames(const QString& userPath);
 // The profile name of a path or of the configuration's "Profile" value ("default.vhp").
 QString profileNameOf(const QString& fileOrPath);
 
