@@ -244,7 +244,8 @@ void TFormOptions::showProfile() {
   edInterfaceName_->setText(state_.profile.name);
   edManufacturer_->setText(state_.profile.manufacturer);
   const PortValueLists& v = state_.profile.values;
-  edBaudrates_->setPlainText(v.baudRates.join(QLatin1Char(',')));
+  // A blank after each comma lets the long list wrap between values, not inside one.
+  edBaudrates_->setPlainText(v.baudRates.join(QStringLiteral(", ")));
   edDatabits_->setText(v.dataBits.join(QLatin1Char(',')));
   edParities_->setText(v.parities.join(QLatin1Char(',')));
   edStopbits_->setText(v.stopBits.join(QLatin1Char(',')));

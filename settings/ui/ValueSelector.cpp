@@ -50,6 +50,7 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   edAvailableValues_ = new QLineEdit(this);
   edAvailableValues_->setObjectName(QStringLiteral("edAvailableValues"));
   edAvailableValues_->setValidator(new QIntValidator(1, ProfileKeys::kMaxBaud, edAvailableValues_));
+  edAvailableValues_->setMinimumWidth(edAvailableValues_->fontMetrics().horizontalAdvance(QStringLiteral("12000000")) + 16);
   btnAddValue_ = plainButton(this, "btnAddValue", "+");
   btnDelValue_ = plainButton(this, "btnDelValue", "-");
   btnResetValues_ = plainButton(this, "btnResetValues", "RES");
@@ -80,6 +81,10 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   grid->addLayout(middle, 1, 1);
   grid->addWidget(lbSelected_, 1, 2);
   grid->addLayout(edit, 2, 0);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(2, 1);
+  for (QPushButton* b : {btnAddValue_, btnDelValue_}) b->setFixedWidth(32);
+  btnResetValues_->setFixedWidth(48);
   grid->addLayout(buttons, 3, 0, 1, 3);
   for (QPushButton* b : {btnAddValue_, btnDelValue_, btnResetValues_, toSelected, toAvailable})
     b->setAutoDefault(false);

@@ -104,7 +104,7 @@ TEST_F(OptionsTest, TheSelectorPicksSortsAndNeverLeavesAnEmptyList) {
   EXPECT_TRUE(items(list("lbSelected")).isEmpty());
   press("btnSave");  // nothing picked: the standard baud rates, never none
   EXPECT_EQ(form->current().profile.values.baudRates, standardValueDefaults().baudRates);
-  EXPECT_EQ(child<QPlainTextEdit>("edBaudrates")->toPlainText(), standardValueDefaults().baudRates.join(','));
+  EXPECT_EQ(child<QPlainTextEdit>("edBaudrates")->toPlainText(), standardValueDefaults().baudRates.join(", "));
 
   child<QPushButton>("btnEditDatabits")->click();
   pick(list("lbSelected"), "5");
@@ -217,6 +217,29 @@ TEST_F(OptionsTest, AProfileThatCannotBeReadIsNamedAndNotTaken) {
   EXPECT_TRUE(ok.allUsed());
   EXPECT_EQ(form->current().profileName, "default");
   EXPECT_EQ(profiles->currentText(), "default");
+}
+
+TEST_F(OptionsTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("VORLOG_SHOTS");
+  if (folder.isEmpty()) GTEST_SKIP() << "VORLOG_SHOTS not set";
+  auto save = [&](QWidget* w, const char* name) {
+    w->show();
+    runFor(30);
+    EXPECT_TRUE(w->grab().save(folder + "/" + name + ".png")) << name;
+  };
+  opened.profile.name = "USB serial adapter, 2 ports";
+  opened.profile.manufacturer = "Quarnel";
+  opened.profile.values.baudRates = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+  opened.profile.values.stopBits = {"1", "2"};
+  const char* names[] = {"options-start", "options-display", "options-interface", "options-update"};
+  for (int page = 0; page < 4; ++page) {
+    form->open(opened, page);
+    save(form.get(), names[page]);
+  }
+  child<QPushButton>("btnSelectBaudRates")->click();
+  pick(list("lbAvailable"), "10400");
+  form->selector().lbAvailableClick();
+  save(&form->selector(), "selector");
 }
 
 // --- wired to the main window on pseudo-terminals ---------------------------------------
