@@ -27,7 +27,7 @@ constexpr int Parities = 9216, StopBits = 9217, UpdatePage = 9218, Updates = 921
 constexpr int StartPage = 9221, Record = 9222, BeginRecord = 9223, RecordHint = 9224, Display = 9225;
 constexpr int DisplayHold = 9226, Edit = 6020, Ok = 6006, Cancel = 6003, Help = 6012;
 constexpr int Confirmation = 204, Warning = 205, Error = 206;
-constexpr int NotRead = 9878, NotSaved = 9879, Corrected = 9880, SelectPort = 9881, NoPort = 9882;
+constexpr int NotRead = 9878, NotSaved = 9879, Corrected = 9880, SelectPort = 9881;
 }  // namespace TextNo
 constexpr int kHelpTopics[] = {729, 730, 731, 734};
 constexpr int kHelpOther = 728;

@@ -329,6 +329,9 @@ TEST_P(OptionsWindowTest, PortsMoveAndThePanelIsRefilledFromTheProfile) {
   EXPECT_EQ(baud->currentText(), "9600");
   if (count == 1) {
     EXPECT_EQ(main->session().comB.comNumber(), 0);
+    QString why;
+    EXPECT_FALSE(main->session().comB.SetOpen(true, &why));  // what recording reports
+    EXPECT_TRUE(why.contains("two serial ports")) << why.toStdString();
   } else {
     EXPECT_NE(main->session().comA.comNumber(), main->session().comB.comNumber());
   }
