@@ -114,6 +114,15 @@ TEST_F(HardwareProfileTest, AProfileOfTheWindowsVersionLoads) {
   EXPECT_EQ(p.values.stopBits, (QStringList{"1", "2"}));
   EXPECT_EQ(p.registry[0], QStringLiteral("COM1"));
   EXPECT_EQ(p.registry[15], QStringLiteral("\\\\.\\COM16"));
+
+  // Copied over as it was named there: found by its name, whatever the extension's case.
+  ASSERT_TRUE(QFile::rename(path(), user() + QStringLiteral("profiles/Lab.VHP")));
+  EXPECT_EQ(profilePath(user(), QStringLiteral("Lab")), user() + QStringLiteral("profiles/Lab.VHP"));
+  EXPECT_EQ(profileNames(user()), QStringList{QStringLiteral("Lab")});
+  HardwareProfile again;
+  QStringList warnings;
+  ASSERT_TRUE(LoadHardwareProfile(profilePath(user(), QStringLiteral("Lab")), standards_, again, warnings));
+  EXPECT_EQ(again, p);
 }
 
 TEST_F(HardwareProfileTest, BadProfilesAreNamedAndLoseNothing) {
