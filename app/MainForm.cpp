@@ -1094,8 +1094,7 @@ void TFormMain::AssignMainTexts() {
   btnRECreplace->setToolTip(tx(TextNo::ReplaceHint));
   btnViewHold->setToolTip(tx(TextNo::HoldHint));
   btnSwitchPinFromPanel->setToolTip(tx(TextNo::PinHint));
-  btnCallComABOptions->setToolTip(tx(TextNo::PortSettings).remove(QLatin1Char('&')) + QStringLiteral(" (") +
-                                  tx(TextNo::LaterVersion) + QLatin1Char(')'));
+  btnCallComABOptions->setToolTip(tx(TextNo::PortSettings).remove(QLatin1Char('&')));
   btnScrollTop->setToolTip(tx(TextNo::ScrollFirst));
   btnScrollBottom->setToolTip(tx(TextNo::ScrollLast));
   emit triggerList_->headerDataChanged(Qt::Horizontal, 0, ::TriggerList::ColumnCount - 1);
