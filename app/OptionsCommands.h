@@ -25,8 +25,8 @@ class OptionsCommands {
   QString profileName() const { return profileName_; }
   int skin() const { return skin_; }
 
-  void actOptionsExecute();          // program start page
-  void btnCallComABOptionsClick();   // interface page
+  void actOptionsExecute();         // program start page
+  void btnCallComABOptionsClick();  // interface page
   void apply(const OptionsSettings& settings);
   TFormOptions& dialog();
 

@@ -65,20 +65,28 @@ ReadResult readProfile(const QString& path, QByteArray* bytes, QString* reason) 
 
 const char* keyOf(PortValueKind kind) {
   switch (kind) {
-    case PortValueKind::BaudRate: return kBaudRates;
-    case PortValueKind::DataBits: return kDataBits;
-    case PortValueKind::Parity: return kParity;
-    case PortValueKind::StopBits: return kStopBits;
+    case PortValueKind::BaudRate:
+      return kBaudRates;
+    case PortValueKind::DataBits:
+      return kDataBits;
+    case PortValueKind::Parity:
+      return kParity;
+    case PortValueKind::StopBits:
+      return kStopBits;
   }
   return "";
 }
 
 QStringList& listOf(PortValueLists& v, PortValueKind kind) {
   switch (kind) {
-    case PortValueKind::BaudRate: return v.baudRates;
-    case PortValueKind::DataBits: return v.dataBits;
-    case PortValueKind::Parity: return v.parities;
-    case PortValueKind::StopBits: break;
+    case PortValueKind::BaudRate:
+      return v.baudRates;
+    case PortValueKind::DataBits:
+      return v.dataBits;
+    case PortValueKind::Parity:
+      return v.parities;
+    case PortValueKind::StopBits:
+      break;
   }
   return v.stopBits;
 }
@@ -217,7 +225,8 @@ bool LoadHardwareProfile(const QString& path, const PortValueLists& standards, H
   const QByteArray text = IniFile::asUtf8(std::move(bytes));
   CSimpleIniA ini;
   IniFile::prepare(ini);
-  if (ini.LoadData(text.constData(), size_t(text.size())) < 0) return IniFile::fail(error, path, qt_error_string(ENOMEM));
+  if (ini.LoadData(text.constData(), size_t(text.size())) < 0)
+    return IniFile::fail(error, path, qt_error_string(ENOMEM));
   auto value = [&](const char* section, const char* key) -> std::optional<QString> {
     const char* v = ini.GetValue(section, key, nullptr);
     if (!v) return std::nullopt;
@@ -284,9 +293,12 @@ void choosePort(int& chosen, int& other, int index, int count) {
   }
   chosen = qBound(0, index, count - 1);
   if (other != chosen && other >= 0 && other < count) return;
-  if (count == 1) other = -1;  // one device cannot serve both lines
-  else if (count == 2) other = 1 - chosen;
-  else other = (chosen + 1) % count;
+  if (count == 1)
+    other = -1;  // one device cannot serve both lines
+  else if (count == 2)
+    other = 1 - chosen;
+  else
+    other = (chosen + 1) % count;
 }
 
 void refillValueList(ValueList& list, const QStringList& items) {

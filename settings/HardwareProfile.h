@@ -10,10 +10,10 @@ class Configuration;
 // path's profiles/ folder. The port panel offers the profile's four lists; the standard
 // lists of Vorlog.ini hold every value a profile may pick from.
 struct HardwareProfile {
-  QString name;          // interface name
+  QString name;  // interface name
   QString manufacturer;
   PortValueLists values;  // what the hardware offers
-  QStringList registry;  // "Port1" to "Port16", kept as found
+  QStringList registry;   // "Port1" to "Port16", kept as found
   // The defaults of a profile that names nothing: the whole standard lists.
   static HardwareProfile defaults(const PortValueLists& standards);
   bool operator==(const HardwareProfile&) const = default;

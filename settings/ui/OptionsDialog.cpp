@@ -289,8 +289,10 @@ void TFormOptions::cbSelHwProfileSelect(int index) {
     return;
   }
   if (!warnings.isEmpty())
-    message(TextNo::Corrected, QStringLiteral("\n\n") + profilePath(userPath_, name) + QStringLiteral("\n") +
-                                   warnings.join(QLatin1Char('\n')), TextNo::Warning);
+    message(
+        TextNo::Corrected,
+        QStringLiteral("\n\n") + profilePath(userPath_, name) + QStringLiteral("\n") + warnings.join(QLatin1Char('\n')),
+        TextNo::Warning);
   state_.profileName = name;
   state_.profile = loaded;
   showProfile();
@@ -339,9 +341,8 @@ bool TFormOptions::btnOKClick() {
       return false;
     }
     const QString path = profilePath(userPath_, name);
-    if (QFileInfo::exists(path) &&
-        box_.ShowMessage(tx(TextNo::Overwrite), tx(TextNo::Confirmation), MessageKind::Question, ButtonSet::YesNo) !=
-            ResultYes) {
+    if (QFileInfo::exists(path) && box_.ShowMessage(tx(TextNo::Overwrite), tx(TextNo::Confirmation),
+                                                    MessageKind::Question, ButtonSet::YesNo) != ResultYes) {
       // No: the profile stays as it is on disk, and the dialog shows it again.
       filling_ = true;
       cbSelHwProfile_->setCurrentIndex(cbSelHwProfile_->findText(state_.profileName));

@@ -21,10 +21,10 @@ struct OptionsSettings {
   bool checkForUpdatesAtProgStart = false;
   QStringList skins;  // skin 0 ("Windows", the system's style) first: the index is the skin number
   int skin = 0;
-  QStringList ports;      // COM numbers both lines can be wired to
-  int indexA = 0;         // -1: the line has no port
+  QStringList ports;  // COM numbers both lines can be wired to
+  int indexA = 0;     // -1: the line has no port
   int indexB = 0;
-  QString profileName;    // the file name in profiles/ without its extension
+  QString profileName;  // the file name in profiles/ without its extension
   HardwareProfile profile;
   PortValueLists standards;  // every value a profile may pick from
 };

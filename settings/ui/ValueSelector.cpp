@@ -50,7 +50,8 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   edAvailableValues_ = new QLineEdit(this);
   edAvailableValues_->setObjectName(QStringLiteral("edAvailableValues"));
   edAvailableValues_->setValidator(new QIntValidator(1, ProfileKeys::kMaxBaud, edAvailableValues_));
-  edAvailableValues_->setMinimumWidth(edAvailableValues_->fontMetrics().horizontalAdvance(QStringLiteral("12000000")) + 16);
+  edAvailableValues_->setMinimumWidth(edAvailableValues_->fontMetrics().horizontalAdvance(QStringLiteral("12000000")) +
+                                      16);
   btnAddValue_ = plainButton(this, "btnAddValue", "+");
   btnDelValue_ = plainButton(this, "btnDelValue", "-");
   btnResetValues_ = plainButton(this, "btnResetValues", "RES");
@@ -156,10 +157,11 @@ void TFormSelector::ToAvailableClick() {
 void TFormSelector::sortList(QListWidget* list) {
   QStringList items = itemsOf(list);
   // Numbers by value ("300" before "1200"); stop bits by text, which puts "1.5" between "1" and "2".
-  if (mode_ == StopBits) std::sort(items.begin(), items.end());
-  else std::stable_sort(items.begin(), items.end(), [](const QString& a, const QString& b) {
-    return a.toLongLong() < b.toLongLong();
-  });
+  if (mode_ == StopBits)
+    std::sort(items.begin(), items.end());
+  else
+    std::stable_sort(items.begin(), items.end(),
+                     [](const QString& a, const QString& b) { return a.toLongLong() < b.toLongLong(); });
   const QString current = list->currentItem() ? list->currentItem()->text() : QString();
   list->clear();
   list->addItems(items);
@@ -198,10 +200,11 @@ void TFormSelector::btnResetValuesClick() {
 void TFormSelector::btnSaveClick() {
   const QStringList standard = available() + selected();
   QStringList standardSorted = standard;
-  if (mode_ == StopBits) std::sort(standardSorted.begin(), standardSorted.end());
-  else std::stable_sort(standardSorted.begin(), standardSorted.end(), [](const QString& a, const QString& b) {
-    return a.toLongLong() < b.toLongLong();
-  });
+  if (mode_ == StopBits)
+    std::sort(standardSorted.begin(), standardSorted.end());
+  else
+    std::stable_sort(standardSorted.begin(), standardSorted.end(),
+                     [](const QString& a, const QString& b) { return a.toLongLong() < b.toLongLong(); });
   // A profile offering nothing would leave the port panel empty: nothing picked offers the whole list.
   const QStringList values = selected().isEmpty() ? standardSorted : selected();
   const int mode = mode_;

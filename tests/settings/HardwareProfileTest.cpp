@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <QDir>
@@ -46,9 +45,9 @@ TEST_F(HardwareProfileTest, NamesStayFileNamesInsideTheProfilesFolder) {
   struct Case {
     const char* name;
     bool usable;
-  } cases[] = {{"default", true}, {"USB 4-port (FTDI)", true}, {"bench.v2", true}, {"", false},
-               {"  ", false},      {"../Vorlog", false},         {"a/b", false},       {"a\\b", false},
-               {"..", false},      {".hidden", false},          {"tab\there", false}, {"bell\x07", false},
+  } cases[] = {{"default", true}, {"USB 4-port (FTDI)", true}, {"bench.v2", true},   {"", false},
+               {"  ", false},     {"../Vorlog", false},        {"a/b", false},       {"a\\b", false},
+               {"..", false},     {".hidden", false},          {"tab\there", false}, {"bell\x07", false},
                {"x..y", false}};
   for (const Case& c : cases) {
     const QString name = QString::fromUtf8(c.name);
@@ -71,7 +70,8 @@ TEST_F(HardwareProfileTest, ValuesAreCheckedAndWrittenOneWay) {
     QStringList in;
     QStringList out;
   } cases[] = {
-      {PortValueKind::BaudRate, {" 9600", "09600", "0", "-300", "50", "12000000", "12000001", "9k6", "", "115200"},
+      {PortValueKind::BaudRate,
+       {" 9600", "09600", "0", "-300", "50", "12000000", "12000001", "9k6", "", "115200"},
        {"9600", "50", "12000000", "115200"}},
       {PortValueKind::DataBits, {"4", "5", "8", "9", "7.0", "6"}, {"5", "8", "6"}},
       {PortValueKind::Parity, {"n", "E", "X", "NO", "s", "M", "O"}, {"N", "E", "S", "M", "O"}},
@@ -103,7 +103,8 @@ TEST_F(HardwareProfileTest, MissingFileAndKeysGiveTheDefaults) {
 
 TEST_F(HardwareProfileTest, AProfileOfTheWindowsVersionLoads) {
   const QByteArray file =
-      "[Hardware]\r\nName=Schnittstelle f\xfcr Pr\xfc" "fstand\r\nManufacturer=M\xfcller \x80 Co\r\n\r\n"
+      "[Hardware]\r\nName=Schnittstelle f\xfcr Pr\xfc"
+      "fstand\r\nManufacturer=M\xfcller \x80 Co\r\n\r\n"
       "[Interface]\r\nBaudRates=300,1200,9600,19200\r\nDataBits=7,8\r\nParity=N,E,O\r\nStopBits=1,2\r\n\r\n"
       "[Registry]\r\nPort1=COM1\r\nPort16=\\\\.\\COM16\r\n";
   const HardwareProfile p = load(file);
@@ -141,7 +142,10 @@ TEST_F(HardwareProfileTest, BadProfilesAreNamedAndLoseNothing) {
 
   // Binary, oversized and folder "profiles" are refused: the profile in use stays.
   const HardwareProfile before = p;
-  for (const QByteArray& bad : {QByteArray("[Hardware]\nName=x\0y\n", 19), QByteArray("\x7f" "ELF\x02\x01\x01", 7),
+  for (const QByteArray& bad : {QByteArray("[Hardware]\nName=x\0y\n", 19),
+                                QByteArray("\x7f"
+                                           "ELF\x02\x01\x01",
+                                           7),
                                 QByteArray(70 * 1024, 'a')}) {
     write(bad);
     QString error;
@@ -204,8 +208,8 @@ TEST_F(HardwareProfileTest, TheShippedDefaultProfileIsTheOneAFreshUserPathGets) 
   HardwareProfile written, shipped;
   QStringList warnings;
   ASSERT_TRUE(LoadHardwareProfile(path("default"), standards_, written, warnings));
-  ASSERT_TRUE(LoadHardwareProfile(QStringLiteral(VORLOG_SOURCE_DIR "/resources/profiles/default.vhp"),
-                                  PortValueLists{}, shipped, warnings));
+  ASSERT_TRUE(LoadHardwareProfile(QStringLiteral(VORLOG_SOURCE_DIR "/resources/profiles/default.vhp"), PortValueLists{},
+                                  shipped, warnings));
   EXPECT_EQ(shipped, written);
   EXPECT_TRUE(warnings.isEmpty());
   write("[Hardware]\nName=mine\n", "default");  // an existing default profile is the user's own
@@ -217,9 +221,9 @@ TEST(PortChoiceTest, TheOtherLineMovesOffTheChosenPort) {
   struct Case {
     int count, otherBefore, index, chosen, other;
   } cases[] = {
-      {1, 0, 0, 0, -1},  // one port: never both lines on it
-      {2, 1, 1, 1, 0},  {2, 0, 1, 1, 0},  {2, 1, 0, 0, 1},  // two: the other one
-      {3, 1, 1, 1, 2},  {3, 2, 2, 2, 0},  {3, 0, 2, 2, 0},  // three: the next, wrapping
+      {1, 0, 0, 0, -1},                                      // one port: never both lines on it
+      {2, 1, 1, 1, 0},  {2, 0, 1, 1, 0},   {2, 1, 0, 0, 1},  // two: the other one
+      {3, 1, 1, 1, 2},  {3, 2, 2, 2, 0},   {3, 0, 2, 2, 0},  // three: the next, wrapping
       {3, -1, 0, 0, 1}, {0, 0, 0, -1, -1},
   };
   for (const Case& c : cases) {

@@ -1,8 +1,7 @@
 // The options window and the value selector, alone and wired to the main window's port
 // panel on pseudo-terminals. Message boxes are answered by the test.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -69,9 +68,7 @@ struct OptionsTest : ::testing::Test {
     runFor(5);
   }
   QListWidget* list(const char* name) { return child<QListWidget>(&form->selector(), name); }
-  void pick(QListWidget* l, const QString& value) {
-    l->setCurrentRow(int(items(l).indexOf(value)));
-  }
+  void pick(QListWidget* l, const QString& value) { l->setCurrentRow(int(items(l).indexOf(value))); }
   void press(const char* name) { child<QPushButton>(&form->selector(), name)->click(); }
   QByteArray profileText(const char* name) const {
     QFile f(user() + "profiles/" + name + ".vhp");
