@@ -36,8 +36,10 @@ void OptionsCommands::loadProfile() {
   const Configuration& c = form_.configuration();
   const PortValueLists standards = checkedStandards(c);
   QString error;
+  // A user path that cannot take the default profile still works on the built-in
+  // defaults; the configuration's save names the read-only folder, so no box at every start.
   if (!ensureDefaultProfile(userPath_, standards, &error))
-    VORLOG_REPORT(messages_, TextNo::Warning, TextNo::NoDefault, QStringLiteral("\n\n") + error);
+    qWarning("%s %s", qPrintable(Texts::text(TextNo::NoDefault)), qPrintable(error));
   profile_ = HardwareProfile::defaults(standards);
   profileName_ = profileNameOf(c.profile);
   if (const int problem = profileNameProblem(profileName_)) {
