@@ -42,12 +42,14 @@
 #include "app/LanguageForm.h"
 #include "app/MainTexts.h"
 #include "app/MessageForm.h"
+#include "app/OptionsCommands.h"
 #include "app/StatusLight.h"
 #include "capture/SerialPort.h"
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
+#include "settings/ui/OptionsDialog.h"
 #include "triggers/TriggerActions.h"
 #include "triggers/TriggerEngine.h"
 #include "triggers/TriggerList.h"
@@ -163,6 +165,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   if (options_.enumerator) session_->registry.setEnumerator(options_.enumerator);
   envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
   recordFileCommands_ = std::make_unique<RecordFileCommands>(*this, messages_, options_.userPath);
+  optionsCommands_ = std::make_unique<OptionsCommands>(*this, messages_, options_.userPath);
 
   // The window from its layout.
   createActions();
@@ -342,7 +345,8 @@ void TFormMain::createActions() {
     QAction* pin = makeAction(name, SwitchPin, PinHint, PinTool);
     connect(pin, &QAction::triggered, this, &TFormMain::btnSwitchPinClick);
   }
-  makeAction("actPortOptions", PortSettings, 0, 0, true);
+  connect(makeAction("actPortOptions", PortSettings, 0, 0), &QAction::triggered, this,
+          [this] { optionsCommands_->btnCallComABOptionsClick(); });
 
   // Triggers, with the captions of the trigger panel's buttons; the panel runs them
   // (triggers/ui/TriggerPanel), and their keys act while the focus is in the panel.
@@ -366,7 +370,8 @@ void TFormMain::createActions() {
   QAction* envConf = makeAction("actEnvConf", EditEnvironment, 0, 0);
   envConf->setShortcut(Qt::CTRL | Qt::Key_O);
   connect(envConf, &QAction::triggered, this, &TFormMain::btnEnvConfClick);
-  makeAction("actOptions", Options, 0, 0, true);
+  connect(makeAction("actOptions", Options, 0, 0), &QAction::triggered, this,
+          [this] { optionsCommands_->actOptionsExecute(); });
   // Skin 0, the system's own style, is the one in force; choosing skins comes later.
   QAction* systemStyle = makeAction("actStyleWindows", SystemStyle, 0, 0, true);
   systemStyle->setCheckable(true);
@@ -657,7 +662,7 @@ QWidget* TFormMain::createLivePortPanel() {
   }
   btnCallComABOptions = new QPushButton(box);
   btnCallComABOptions->setObjectName(QStringLiteral("btnCallComABOptions"));
-  btnCallComABOptions->setEnabled(false);  // the port options come with the options window
+  connect(btnCallComABOptions, &QPushButton::clicked, this, [this] { optionsCommands_->btnCallComABOptionsClick(); });
   widgetTexts_.emplace_back(btnCallComABOptions, TextNo::ComAB);
   btnSwitchPinFromPanel = new QPushButton(box);
   btnSwitchPinFromPanel->setObjectName(QStringLiteral("btnSwitchPinFromPanel"));
@@ -798,6 +803,7 @@ void TFormMain::LoadLanguageConfig() {
 void TFormMain::StartupPrepare() {
   if (!firstStart_) return;
   config_.load(options_.userPath + QStringLiteral("Vorlog.ini"));
+  optionsCommands_->loadProfile();
   applyConfiguration();
 
   const StartupFiles files = parseStartupFiles(options_.arguments);
@@ -884,12 +890,7 @@ void TFormMain::setUpPorts() {
 }
 
 void TFormMain::BuildPortLists() {
-  PortValueLists values = PortValueLists::defaults();
-  if (!config_.baudrates.isEmpty()) values.baudRates = config_.baudrates;
-  if (!config_.databits.isEmpty()) values.dataBits = config_.databits;
-  if (!config_.parities.isEmpty()) values.parities = config_.parities;
-  if (!config_.stopbits.isEmpty()) values.stopBits = config_.stopbits;
-  session_->ports.BuildPortLists(session_->registry, values);
+  session_->ports.BuildPortLists(session_->registry, optionsCommands_->portValues());
 }
 
 void TFormMain::showSimulationNote() {
@@ -1106,8 +1107,7 @@ void TFormMain::AssignMainTexts() {
   btnRECreplace->setToolTip(tx(TextNo::ReplaceHint));
   btnViewHold->setToolTip(tx(TextNo::HoldHint));
   btnSwitchPinFromPanel->setToolTip(tx(TextNo::PinHint));
-  btnCallComABOptions->setToolTip(tx(TextNo::PortSettings).remove(QLatin1Char('&')) + QStringLiteral(" (") +
-                                  tx(TextNo::LaterVersion) + QLatin1Char(')'));
+  btnCallComABOptions->setToolTip(tx(TextNo::PortSettings).remove(QLatin1Char('&')));
   btnScrollTop->setToolTip(tx(TextNo::ScrollFirst));
   btnScrollBottom->setToolTip(tx(TextNo::ScrollLast));
   emit triggerList_->headerDataChanged(Qt::Horizontal, 0, ::TriggerList::ColumnCount - 1);
@@ -1117,6 +1117,7 @@ void TFormMain::AssignMainTexts() {
   widenTriggerColumnsToTitles();
   formTrig_->InitialLoads();
   formEnvConf_->InitialLoads();
+  optionsCommands_->dialog().InitialLoads();
   formGoto_->InitialLoads();
   formExport_->InitialLoads();
   lblTriggerStatus_->setToolTip(tx(TextNo::TriggerStatusHint));

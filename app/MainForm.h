@@ -24,6 +24,7 @@ struct CellStatistics;
 class GuiMessages;
 class EnvironmentCommands;
 class RecordFileCommands;
+class OptionsCommands;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -164,6 +165,7 @@ class TFormMain : public QMainWindow {
   CaptureSession& session() { return *session_; }
   EnvironmentCommands& environmentCommands() { return *envCommands_; }
   RecordFileCommands& recordFileCommands() { return *recordFileCommands_; }
+  OptionsCommands& optionsCommands() { return *optionsCommands_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -186,6 +188,7 @@ class TFormMain : public QMainWindow {
   bool beginRecordingAtStart() const { return beginRecording_; }
   void setBeginRecordingAtStart(bool on) { beginRecording_ = on; }
   const Configuration& configuration() const { return config_; }
+  Configuration& configurationToChange() { return config_; }
   bool startupDone() const { return startupDone_; }
   EventView& eventView() { return *view_; }
   // Scrolls the file so that this event is the first row.
@@ -267,6 +270,7 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<CaptureSession> session_;
   std::unique_ptr<EnvironmentCommands> envCommands_;
   std::unique_ptr<RecordFileCommands> recordFileCommands_;
+  std::unique_ptr<OptionsCommands> optionsCommands_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;

@@ -75,8 +75,15 @@ void Ports::InitInterface() {
     comA_.SetComNumber(1);
     comB_.SetComNumber(1);
   } else if (count == 1) {
-    comA_.SetComNumber(portListA[0].toInt());
-    comB_.SetComNumber(portListB[0].toInt());
+    // One device cannot serve both lines: the line without a port fails its trial open
+    // rather than both lines reading the same characters.
+    if (indexB == 0 && indexA != 0) {
+      comB_.SetComNumber(portListB[0].toInt());
+      comA_.SetComNumber(0);
+    } else {
+      comA_.SetComNumber(portListA[0].toInt());
+      comB_.SetComNumber(0);
+    }
   } else {
     if (indexB < 0 || indexB >= count) indexB = 0;
     if (indexA < 0 || indexA >= count) indexA = 0;

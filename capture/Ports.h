@@ -23,6 +23,7 @@ struct PortValueLists {
   QStringList parities;
   QStringList stopBits;
   static PortValueLists defaults();
+  bool operator==(const PortValueLists&) const = default;
 };
 
 // Applies the user's port numbers and line settings to both ports and proves them by a trial open.

@@ -7,7 +7,7 @@
 #include "settings/Texts.h"
 
 namespace TextNo {
-constexpr int ComDoesNotExist = 9520;
+constexpr int ComDoesNotExist = 9520, NoPortForLine = 9885;
 }  // namespace TextNo
 
 namespace {
@@ -45,6 +45,12 @@ bool SerialPort::SetOpen(bool open, QString* error) {
     return true;
   }
   if (device_) return true;
+  // With a single serial port the other line is left without one (COM number 0).
+  if (comNumber_ <= 0) {
+    lastDevicePath_.clear();
+    if (error) *error = Texts::text(TextNo::NoPortForLine);
+    return false;
+  }
   std::unique_ptr<PortDevice> device = factory_ ? factory_(comNumber_) : nullptr;
   lastDevicePath_ = device ? device->path() : QString();
   if (!device) {

@@ -29,6 +29,7 @@ namespace {
 using IniFile::fail;
 using IniFile::oneLine;
 using IniFile::parseInteger;
+using IniFile::asUtf8;
 using IniFile::prepare;
 
 namespace TextNo {
@@ -78,27 +79,6 @@ ReadResult readFile(const QString& path, QByteArray* bytes, QString* reason) {
     return ReadResult::Failed;
   }
   return ReadResult::Read;
-}
-
-// Windows-1252 at 0x80 to 0x9F; the five unassigned bytes keep their C1 code points.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// The file's text as UTF-8 for the INI parser: UTF-8 as it is (without a byte-order
-// mark); anything that is not valid UTF-8 is a file of the Windows version, Windows-1252.
-QByteArray asUtf8(QByteArray bytes) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString decoded = utf8(bytes);
-  if (!utf8.hasError()) return bytes;
-  QString text(bytes.size(), Qt::Uninitialized);
-  for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    text[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
-  }
-  return text.toUtf8();
 }
 
 // A value as a warning quotes it: one line, and short, whatever the file holds.

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <cerrno>
 #include <charconv>
 #include <string>
@@ -36,7 +37,26 @@ QByteArray trailingComments(const QByteArray& text) {
   return tail;
 }
 
+// Windows-1252 at 0x80 to 0x9F; the five unassigned bytes keep their C1 code points.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 }  // namespace
+
+QByteArray asUtf8(QByteArray bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(bytes);
+  if (!utf8.hasError()) return bytes;
+  QString text(bytes.size(), Qt::Uninitialized);
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    text[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+  }
+  return text.toUtf8();
+}
 
 void prepare(CSimpleIniA& ini) {
   ini.SetUnicode(true);

@@ -12,6 +12,9 @@ namespace IniFile {
 
 // The last value of a key wins and a section named twice is one section; "Key=Value".
 void prepare(CSimpleIniA& ini);
+// The file's text as UTF-8 for the parser: UTF-8 as it is (without a byte-order mark);
+// anything that is not valid UTF-8 was written by the Windows version, in Windows-1252.
+QByteArray asUtf8(QByteArray bytes);
 // A whole decimal number with blanks around it, or nothing (text, overflow).
 std::optional<int> parseInteger(const char* text);
 // Values are one line each: control characters would split the line and let the rest be
