@@ -31,6 +31,7 @@ constexpr int NotRead = 9878, NotSaved = 9879, Corrected = 9880, SelectPort = 98
 }  // namespace TextNo
 constexpr int kHelpTopics[] = {729, 730, 731, 734};
 constexpr int kHelpOther = 728;
+constexpr int kLaterVersion = 9700;
 
 QString tx(int n) { return Texts::text(n); }
 }  // namespace
@@ -165,6 +166,9 @@ TFormOptions::TFormOptions(TMessageForm& box, QString userPath, QWidget* parent)
   QPushButton* abort = captionedButton(this, "btnAbort", TextNo::Cancel, captions_);
   QPushButton* help = captionedButton(this, "btnHelp", TextNo::Help, captions_);
   ok->setDefault(true);
+  // The help pages come with a later version: the button says so instead of doing nothing.
+  help->setEnabled(false);
+  helpHint_ = help;
   for (QPushButton* b : {ok, abort, help}) buttons->addWidget(b);
   v->addLayout(buttons);
 
@@ -197,7 +201,7 @@ TFormOptions::TFormOptions(TMessageForm& box, QString userPath, QWidget* parent)
 }
 
 void TFormOptions::InitialLoads() {
-  applyWidgetTexts(captions_, {});
+  applyWidgetTexts(captions_, {{helpHint_, kLaterVersion}});
   for (const auto& [page, text] : pageTitles_) pages_->setTabText(page, tx(text));
   setWindowTitle(tx(TextNo::Caption));
   cbComA_->setPlaceholderText(tx(TextNo::SelectPort));

@@ -22,6 +22,7 @@ constexpr int Caption = 9300, Available = 9301, Selected = 9302, BaudCaption = 9
 constexpr int StopBitsCaption = 9306, Save = 6021, Cancel = 6003, Help = 6012, Warning = 205, NotABaudRate = 9883;
 }  // namespace TextNo
 constexpr int kHelpTopic = 732;
+constexpr int kLaterVersion = 9700;
 
 QStringList itemsOf(const QListWidget* list) {
   QStringList out;
@@ -60,6 +61,8 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   auto* save = captionedButton(this, "btnSave", TextNo::Save, captions_);
   auto* cancel = captionedButton(this, "btnCancel", TextNo::Cancel, captions_);
   auto* help = captionedButton(this, "btnHelp", TextNo::Help, captions_);
+  help->setEnabled(false);  // the help pages come with a later version
+  helpHint_ = help;
 
   auto* middle = new QVBoxLayout;
   middle->addStretch();
@@ -105,7 +108,7 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
 }
 
 void TFormSelector::InitialLoads() {
-  applyWidgetTexts(captions_, {});
+  applyWidgetTexts(captions_, {{helpHint_, kLaterVersion}});
   setWindowTitle(Texts::text(TextNo::Caption));
 }
 
