@@ -1,17 +1,12 @@
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTimer>
-#include <atomic>
-#include <thread>
 
 #include "cli/Args.h"
+#include "cli/BesideEventLoop.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/RecordFileName.h"
 #include "settings/Configuration.h"
-#include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 #include "tools/Export.h"
@@ -153,30 +148,11 @@ int runExport(const QStringList& in) {
   // into a stop that keeps the lines written so far.
   WorkControl control;
   Export::Result result;
-  std::atomic<bool> finished{false};
-  StopSignals stopSignals;
-  QObject::connect(&stopSignals, &StopSignals::received, [&] { control.requestStop(); });
-  std::thread worker([&] {
-    result = Export::run(reader, a.positional[1], o, &control);
-    finished = true;
-  });
-  const bool showProgress = !a.has("quiet") && ::isatty(STDERR_FILENO);
-  auto progressLine = [&] {
-    return QStringLiteral("\r") +
-           Texts::text(TextNo::Progress).arg(control.percent()).arg(control.done.load()).arg(control.total.load()) +
-           QStringLiteral("   ");
-  };
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (finished)
-      QCoreApplication::exit(0);
-    else if (showProgress)
-      printErr(progressLine());
-  });
-  poll.start(100);
-  QCoreApplication::exec();
-  worker.join();
-  if (showProgress) printErr(progressLine() + QLatin1Char('\n'));
+  runBesideEventLoop(
+      control, a.has("quiet"), [&] { result = Export::run(reader, a.positional[1], o, &control); },
+      [&] {
+        return Texts::text(TextNo::Progress).arg(control.percent()).arg(control.done.load()).arg(control.total.load());
+      });
 
   if (result.status != Export::Status::Failed && trailing > 0)
     printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::TrailingBytes).arg(reader.path()).arg(trailing) +

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -7,18 +5,15 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTimer>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 #include "cli/Args.h"
+#include "cli/BesideEventLoop.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "recording/RecordFileName.h"
 #include "settings/Configuration.h"
 #include "settings/Environment.h"
-#include "settings/StopSignals.h"
 #include "settings/Texts.h"
 #include "settings/UserPath.h"
 #include "tools/RecordReader.h"
@@ -152,29 +147,9 @@ int runReport(const QStringList& in) {
   // into a stop that keeps no half report.
   WorkControl control;
   ReportResult result;
-  std::atomic<bool> finished{false};
-  StopSignals stopSignals;
-  QObject::connect(&stopSignals, &StopSignals::received, [&] { control.requestStop(); });
-  std::thread worker([&] {
-    result = renderer.render(writer, &control, pages);
-    finished = true;
-  });
-  const bool showProgress = !a.has("quiet") && ::isatty(STDERR_FILENO);
-  auto progressLine = [&] {
-    return QStringLiteral("\r") + Texts::text(TextNo::Progress).arg(control.done.load()).arg(pages) +
-           QStringLiteral("   ");
-  };
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (finished)
-      QCoreApplication::exit(0);
-    else if (showProgress)
-      printErr(progressLine());
-  });
-  poll.start(100);
-  QCoreApplication::exec();
-  worker.join();
-  if (showProgress) printErr(progressLine() + QLatin1Char('\n'));
+  runBesideEventLoop(
+      control, a.has("quiet"), [&] { result = renderer.render(writer, &control, pages); },
+      [&] { return Texts::text(TextNo::Progress).arg(control.done.load()).arg(pages); });
 
   if (result.status != ReportResult::Status::Done) {
     out.cancelWriting();
