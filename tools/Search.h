@@ -74,7 +74,7 @@ int outcomeText(Outcome outcome);
 // (badDigit gets the offending character).
 int parseHexPattern(const QString& text, QByteArray* pattern, QString* badDigit = nullptr);
 
-// A wall-clock date and time (its time spec ignored) as the OLE date the records carry.
+// A wall-clock date and time, whatever zone it claims, as the OLE date the records carry.
 double oleDateOfWallClock(const QDate& date, const QTime& time);
 // "YYYY-MM-DD hh:mm:ss[.ffffff]" (also with a "T") as an OLE date; false when it cannot be read.
 bool parseTimeText(const QString& text, double* oleDate);
