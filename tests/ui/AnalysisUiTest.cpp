@@ -86,7 +86,7 @@ struct AnalysisTest : ::testing::Test {
   GuiMessages messages{box};
   std::unique_ptr<TFormMain> main;
   QStringList said;  // the texts of the message boxes, each answered with its first button
-  QTimer answer;
+  BoxRecorder answer{box, said};
 
   QString user() const { return dir.path() + "/"; }
   QString recordPath() const { return user() + "recordings/rec.vrd"; }
@@ -94,19 +94,6 @@ struct AnalysisTest : ::testing::Test {
   void SetUp() override {
     QDir().mkpath(user() + "recordings");
     ASSERT_TRUE(writeRecordFile(recordPath(), kRecords, shape));
-    answer.setInterval(2);
-    QObject::connect(&answer, &QTimer::timeout, [this] {
-      if (!box.isShowingMessage()) return;
-      // The first button on show: OK when it is the only one.
-      for (int i = 1; i <= 3; ++i) {
-        auto* b = box.findChild<QPushButton*>(QStringLiteral("btn%1").arg(i));
-        if (!b || !b->isVisible()) continue;
-        said << box.findChild<QLabel*>("lblText")->text();
-        b->click();
-        break;
-      }
-    });
-    answer.start();
     start();
   }
   void start() {

@@ -1,5 +1,7 @@
 #pragma once
+#include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 #include <deque>
 
@@ -24,6 +26,29 @@ class BoxAnswer {
  private:
   TMessageForm& form_;
   std::deque<int> slots_;
+  QTimer timer_;
+};
+
+// Answers every message box with its first shown button (OK when it is the only one)
+// and keeps the text each one said.
+class BoxRecorder {
+ public:
+  BoxRecorder(TMessageForm& form, QStringList& said) {
+    timer_.setInterval(2);
+    QObject::connect(&timer_, &QTimer::timeout, [&form, &said] {
+      if (!form.isShowingMessage()) return;
+      for (int i = 1; i <= 3; ++i) {
+        auto* b = form.findChild<QPushButton*>(QStringLiteral("btn%1").arg(i));
+        if (!b || !b->isVisible()) continue;
+        said << form.findChild<QLabel*>(QStringLiteral("lblText"))->text();
+        b->click();
+        break;
+      }
+    });
+    timer_.start();
+  }
+
+ private:
   QTimer timer_;
 };
 

@@ -46,7 +46,7 @@ struct RecordFileCommandsTest : ::testing::Test {
   GuiMessages messages{box};
   std::unique_ptr<TFormMain> main;
   QStringList said;  // the message boxes' texts, each answered with its first button shown
-  QTimer answer;
+  BoxRecorder answer{box, said};
   QString chosen;  // what the file chooser hands back
   std::vector<std::pair<Command, QString>> asked;
   int modeAnswer = Recorder::Replace;
@@ -58,18 +58,6 @@ struct RecordFileCommandsTest : ::testing::Test {
   void SetUp() override {
     QDir().mkpath(user() + "recordings");
     ASSERT_TRUE(writeRecordFile(rec("rec.vrd"), 40));
-    answer.setInterval(2);
-    QObject::connect(&answer, &QTimer::timeout, [this] {
-      if (!box.isShowingMessage()) return;
-      for (int i = 1; i <= 3; ++i) {
-        auto* b = box.findChild<QPushButton*>(QStringLiteral("btn%1").arg(i));
-        if (!b || !b->isVisible()) continue;
-        said << box.findChild<QLabel*>("lblText")->text();
-        b->click();
-        break;
-      }
-    });
-    answer.start();
     MainFormOptions o;
     o.arguments = {"rec.vrd"};
     o.userPath = user();
