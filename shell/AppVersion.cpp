@@ -1,0 +1,3 @@
+#include "shell/AppVersion.h"
+
+QString appVersion() { return QStringLiteral(VORLOG_VERSION); }
