@@ -64,7 +64,7 @@ TFormWebUpdate::TFormWebUpdate(QWidget* parent) : QDialog(parent), localVersion_
   // List items never interpret markup: what the server sent stays text.
   lstResults_ = new QListWidget(this);
   lstResults_->setObjectName(QStringLiteral("lstResults"));
-  lstResults_->setMinimumSize(440, 140);
+  lstResults_->setMinimumSize(620, 140);  // the release page address fits in one line
   lstResults_->setSelectionMode(QAbstractItemView::NoSelection);
   all->addWidget(lstResults_, 1);
   lblProgress_ = new QLabel(this);

@@ -40,7 +40,7 @@ while True:
     held.append(s.accept()[0])
 PY
 server=$!
-for ((i = 0; i < 100 && ! -s $port_file; i++)); do sleep 0.05; done
+for ((i = 0; i < 100; i++)); do [[ -s $port_file ]] && break; sleep 0.05; done
 port=$(<"$port_file")
 
 cases=(skin0 skin2 check)

@@ -126,7 +126,9 @@ TEST_F(WebUpdateFormTest, EachOutcome) {
     EXPECT_EQ(button("btnCancel")->text(), Texts::text(6002));
     EXPECT_EQ(watched.asked.size(), c.result.outcome == Outcome::UpdateAvailable ? 1 : 0);
     ASSERT_EQ(watched.opened.size(), c.opened);
-    if (c.opened) EXPECT_EQ(watched.opened[0], kReleasePage);
+    if (c.opened) {
+      EXPECT_EQ(watched.opened[0], kReleasePage);
+    }
   }
 }
 
