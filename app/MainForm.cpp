@@ -388,7 +388,7 @@ void TFormMain::createActions() {
   connect(reset, &QAction::triggered, this, &TFormMain::btnDefaultWindowSizeClick);
   makeAction("actHelp", ProductHelp, 0, 0, true)->setShortcut(QKeySequence::HelpContents);
   connect(makeAction("actSearchForUpdate", WebUpdate, 0, 0), &QAction::triggered, this,
-          [this] { updateCommands_->runUpdateCheck(); });
+          [this] { updateCommands_->RunUpdateCheck(); });
   makeAction("actHomepage", Homepage, 0, 0, true);
   makeAction("actFeatureSuggestion", FeatureSuggestion, 0, 0, true);
   makeAction("actProblemReport", ProblemReport, 0, 0, true);

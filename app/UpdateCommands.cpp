@@ -29,7 +29,9 @@ UpdateCommands::UpdateCommands(QWidget* window, const Configuration& config, Gui
   });
 }
 
-UpdateCommands::~UpdateCommands() = default;
+UpdateCommands::~UpdateCommands() {
+  if (form_ && !form_->parent()) delete form_;  // without a window nothing else owns it
+}
 
 void UpdateCommands::setHooks(const ReleasePageHooks& hooks) {
   hooks_ = hooks;
@@ -57,7 +59,7 @@ void UpdateCommands::openWebUpdateForm() {
   f.activateWindow();
 }
 
-void UpdateCommands::runUpdateCheck() { startCheck(Mode::Progress); }
+void UpdateCommands::RunUpdateCheck() { startCheck(Mode::Progress); }
 
 void UpdateCommands::checkAtStart() { startCheck(Mode::AtStart); }
 
@@ -69,7 +71,7 @@ void UpdateCommands::startCheck(Mode mode) {
     progress_->Step(Texts::text(TextNo::Searching), 40);
     progress_->Step(appVersion() + QStringLiteral(" (PC)"), 40);
   }
-  check_.start(base(), appVersion());
+  check_.CheckForUpdate(base(), appVersion());
 }
 
 void UpdateCommands::progressResult(const UpdateResult& r) {

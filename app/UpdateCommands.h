@@ -24,7 +24,7 @@ class UpdateCommands : public QObject {
 
   // The menu command: the steps in the progress window, then the question about the
   // release page when a newer version exists.
-  void runUpdateCheck();
+  void RunUpdateCheck();
   // The update dialog, ready to check.
   void openWebUpdateForm();
   // At start-up, after the window is shown: a failure says a word on the status line; a

@@ -122,7 +122,7 @@ void TFormWebUpdate::btnNextClick() {
   addLine(tx(TextNo::Searching));
   addLine(localVersion_ + QStringLiteral(" (PC)"));
   bar_->setValue(40);
-  check_.start(base_, localVersion_);
+  check_.CheckForUpdate(base_, localVersion_);
 }
 
 void TFormWebUpdate::btnCancelClick() {

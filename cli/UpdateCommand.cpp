@@ -43,7 +43,7 @@ int runCheckUpdate(const QStringList& args) {
     result = r;
     QCoreApplication::exit(0);
   });
-  check.start(base, appVersion());
+  check.CheckForUpdate(base, appVersion());
   QCoreApplication::exec();
 
   switch (result.outcome) {

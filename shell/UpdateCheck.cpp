@@ -102,7 +102,7 @@ UpdateCheck::UpdateCheck(QObject* parent) : QObject(parent) {
 
 UpdateCheck::~UpdateCheck() { dropReply(); }
 
-void UpdateCheck::start(const QUrl& base, const QString& localVersion) {
+void UpdateCheck::CheckForUpdate(const QUrl& base, const QString& localVersion) {
   dropReply();
   ++generation_;
   body_.clear();

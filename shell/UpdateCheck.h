@@ -77,8 +77,8 @@ class UpdateCheck : public QObject {
   void setTimeout(int ms) { timeoutMs_ = ms; }
 
   // Starts a check of base + "update.<major>.txt"; finished() follows exactly once, also
-  // when the address is refused at once. A check already running is cancelled first.
-  void start(const QUrl& base, const QString& localVersion);
+  // when the address is refused at once. A check already running is dropped without a word.
+  void CheckForUpdate(const QUrl& base, const QString& localVersion);
   // Ends a running check; finished() reports "could not check" (cancelled).
   void cancel();
   bool running() const { return reply_ != nullptr || pendingFinish_; }
@@ -101,7 +101,7 @@ class UpdateCheck : public QObject {
   QUrl current_;  // the address asked now (after redirects)
   UpdateResult result_;
   int timeoutMs_ = kDefaultTimeoutMs;
-  int generation_ = 0;          // which start() a queued refusal belongs to
+  int generation_ = 0;          // which CheckForUpdate() a queued refusal belongs to
   bool pendingFinish_ = false;  // a refusal waits in the event queue
 };
 

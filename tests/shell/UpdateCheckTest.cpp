@@ -69,7 +69,7 @@ UpdateResult runCheck(const QUrl& base, const QString& local = QStringLiteral("5
     loop.quit();
   });
   QTimer::singleShot(timeoutMs + 5000, &loop, &QEventLoop::quit);
-  check.start(base, local);
+  check.CheckForUpdate(base, local);
   loop.exec();
   // finished() comes once; let a stray second one show up.
   QTimer::singleShot(20, &loop, &QEventLoop::quit);
@@ -184,7 +184,7 @@ TEST(UpdateCheck, CancelReportsOnceAndNothingLater) {
   UpdateCheck check;
   QList<UpdateResult> results;
   QObject::connect(&check, &UpdateCheck::finished, [&](const UpdateResult& r) { results << r; });
-  check.start(QUrl(hanging.base()), QStringLiteral("5.1.9"));
+  check.CheckForUpdate(QUrl(hanging.base()), QStringLiteral("5.1.9"));
   QEventLoop loop;
   QTimer::singleShot(100, &loop, &QEventLoop::quit);
   loop.exec();

@@ -176,7 +176,7 @@ TEST(UpdateCommands, MenuCheckShowsItsStepsInTheProgressWindow) {
                        return true;
                      }});
   qunsetenv("VORLOG_UPDATE_URL");
-  commands.runUpdateCheck();
+  commands.RunUpdateCheck();
   ASSERT_TRUE(waitFor([&] { return progress.percent() == 100; }));
   EXPECT_EQ(progress.lines(), QStringList({Texts::text(8411), appVersion() + " (PC)", "999.0 (WEB)", Texts::text(154),
                                            Texts::text(9246).arg(config.releasePage)}));
