@@ -83,7 +83,7 @@ bool isSafeRedirect(const QUrl& from, const QUrl& to) {
 
 QUrl updateBaseAddress(const QString& configured) {
   const QString fromEnvironment = qEnvironmentVariable("VORLOG_UPDATE_URL").trimmed();
-  QUrl base(fromEnvironment.isEmpty() ? configured.trimmed() : fromEnvironment, QUrl::StrictMode);
+  QUrl base(fromEnvironment.isEmpty() ? configured.trimmed() : fromEnvironment);
   if (base.isValid() && !base.path().endsWith(QLatin1Char('/'))) base.setPath(base.path() + QLatin1Char('/'));
   return base;
 }
@@ -114,7 +114,7 @@ void UpdateCheck::CheckForUpdate(const QUrl& base, const QString& localVersion) 
     // Reported from the event loop like every other outcome, so callers may start and then wait.
     UpdateResult refused = result_;
     refused.reason = UpdateText::UnsafeAddress;
-    refused.detail = base.toString();
+    refused.detail = base.isValid() ? base.toString() : QStringLiteral("\"\"");  // an address that does not parse
     pendingFinish_ = true;
     QTimer::singleShot(0, this, [this, refused, generation = generation_] {
       if (pendingFinish_ && generation == generation_) finish(refused);

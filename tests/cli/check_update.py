@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """vorlog-cli check-update against a web server on 127.0.0.1: the three outcomes, their exit
 status and line, and where the address comes from (--url, VORLOG_UPDATE_URL, Vorlog.ini)."""
-import http.server, os, subprocess, sys, tempfile, threading
+import http.server, os, shutil, ssl, subprocess, sys, tempfile, threading
 
 CLI = os.environ["VORLOG_CLI"]
 ANSWERS = {"/new/": b"99.0.0\n", "/old/": b"\xef\xbb\xbf0.0.1\r\n", "/ini/": b"99.1\n"}
@@ -59,6 +59,21 @@ with tempfile.TemporaryDirectory() as user:
     expect("address from Vorlog.ini", (rc, "99.1" in out), (0, True))
     rc, out, err = run("--url", base + "/old/", VORLOG_UPDATE_URL=base + "/new/")
     expect("--url before the environment", (rc, out.startswith("up to date")), (0, True))
+    # A TLS server with a certificate nobody vouches for: the check fails, it is never waved through.
+    cert, key = os.path.join(user, "c.pem"), os.path.join(user, "k.pem")
+    if shutil.which("openssl") and subprocess.run(
+            ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+             "-keyout", key, "-out", cert], capture_output=True).returncode == 0:
+        tls = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        tls.socket = context.wrap_socket(tls.socket, server_side=True)
+        threading.Thread(target=tls.serve_forever, daemon=True).start()
+        rc, out, err = run("--url", f"https://127.0.0.1:{tls.server_address[1]}/new/")
+        expect("self-signed certificate", (rc, out, "secure connection" in err), (1, "", True))
+        tls.shutdown()
+    else:
+        print("note: no openssl to make a certificate; the TLS case is left out")
     for bad in (["--url"], ["--url", "no address"], ["extra"], ["--bogus"]):
         expect(f"bad command line {bad}", run(*bad)[0], 2)
 
