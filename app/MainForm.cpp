@@ -44,6 +44,7 @@
 #include "app/MessageForm.h"
 #include "app/OptionsCommands.h"
 #include "app/StatusLight.h"
+#include "app/UpdateCommands.h"
 #include "capture/SerialPort.h"
 #include "capture/SimulatedLink.h"
 #include "recording/CaptureSession.h"
@@ -191,6 +192,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   centralLayout->addWidget(HSplitter1);
   setCentralWidget(central);
   createStatusBar();
+  updateCommands_ = std::make_unique<UpdateCommands>(this, config_, messages_, progress_, statusBar());
   createTriggerEngine();
   view_ = std::make_unique<EventView>(EventView::Parts{viewState_, session_->liveView, session_->file,
                                                        session_->viewLock, session_->engine, DrawGrid1, ScrollBar1, this});
@@ -385,7 +387,8 @@ void TFormMain::createActions() {
   QAction* reset = makeAction("actWinResetAll", ResetAllWindows, ResetWindows);
   connect(reset, &QAction::triggered, this, &TFormMain::btnDefaultWindowSizeClick);
   makeAction("actHelp", ProductHelp, 0, 0, true)->setShortcut(QKeySequence::HelpContents);
-  makeAction("actSearchForUpdate", WebUpdate, 0, 0, true);
+  connect(makeAction("actSearchForUpdate", WebUpdate, 0, 0), &QAction::triggered, this,
+          [this] { updateCommands_->RunUpdateCheck(); });
   makeAction("actHomepage", Homepage, 0, 0, true);
   makeAction("actFeatureSuggestion", FeatureSuggestion, 0, 0, true);
   makeAction("actProblemReport", ProblemReport, 0, 0, true);
@@ -935,6 +938,8 @@ void TFormMain::FormShow() {
   if (config_.gotoDialog.visible) formGoto_->showPage(TFormGoto::Page(formGoto_->pageIndex()));
   if (config_.exportDialog.visible) formExport_->openDialog();
   if (beginRecording_) btnRecordClick();
+  // Once the window is up; the answer comes whenever it comes and blocks nothing.
+  if (config_.checkForUpdatesAtProgStart) QTimer::singleShot(0, updateCommands_.get(), &UpdateCommands::checkAtStart);
   startupDone_ = true;
   emit startupFinished();
 }

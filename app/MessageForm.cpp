@@ -219,6 +219,11 @@ void TProgressForm::btnCloseClick() {
   btnClose_->hide();
 }
 
+void TProgressForm::showCloseButton() {
+  show();
+  btnClose_->show();
+}
+
 int TProgressForm::percent() const { return bar_->value(); }
 
 QStringList TProgressForm::lines() const {

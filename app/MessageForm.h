@@ -74,6 +74,8 @@ class TProgressForm : public QDialog {
   void Reset();
   void Step(const QString& text, int percent);
   void btnCloseClick();
+  // The end of the steps: the user closes the window.
+  void showCloseButton();
 
   int percent() const;
   QStringList lines() const;

@@ -12,6 +12,7 @@ int runSearch(const QStringList& args);
 int runMeasure(const QStringList& args);
 int runExport(const QStringList& args);
 int runReport(const QStringList& args);
+int runCheckUpdate(const QStringList& args);
 
 // The application object: a plain core one, or for the report an offscreen Gui one.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);

@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("measure")) return runMeasure(args);
   if (command == QLatin1String("export")) return runExport(args);
   if (command == QLatin1String("report")) return runReport(args);
+  if (command == QLatin1String("check-update")) return runCheckUpdate(args);
   printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::UnknownCommand).arg(command) + QStringLiteral("\n\n") +
            Texts::text(TextNo::Usage));
   return 2;

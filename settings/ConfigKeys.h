@@ -160,6 +160,11 @@ inline constexpr int kTriggerListColumns = 6;
 inline constexpr int kTriggerListWidths[kTriggerListColumns] = {150, 20, 100, 100, 175, 100};
 
 inline constexpr Key CheckForUpdatesAtProgStart = boolKey(kWebUpdate, "CheckForUpdatesAtProgStart", false);
+// Read, never written by the configuration save: a user who never set them gets the
+// addresses of the version installed. The update check asks BaseAddress + "update.<major>.txt"
+// (VORLOG_UPDATE_URL overrides it); a newer version is announced with its ReleasePage.
+inline constexpr Key UpdateBaseAddress = textKey(kWebUpdate, "BaseAddress", "https://www.quarnel.example/vorlog/update/");
+inline constexpr Key ReleasePage = textKey(kWebUpdate, "ReleasePage", "https://www.quarnel.example/vorlog/releases/");
 inline constexpr Key DisplayHoldOnProgStart = boolKey(kProgramStart, "DisplayHoldOnProgStart", false);
 inline constexpr Key BeginRecordOnProgStart = boolKey(kProgramStart, "BeginRecordOnProgStart", false);
 

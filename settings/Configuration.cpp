@@ -269,6 +269,8 @@ bool Configuration::load(const QString& path) {
     triggerListColumns[i] = r.integer(kTriggerList, columnKey(i).c_str(), kTriggerListWidths[i], 0, kPixelLimit);
 
   checkForUpdatesAtProgStart = r.boolean(CheckForUpdatesAtProgStart);
+  updateBaseAddress = r.text(UpdateBaseAddress);
+  releasePage = r.text(ReleasePage);
   displayHoldOnProgStart = r.boolean(DisplayHoldOnProgStart);
   beginRecordOnProgStart = r.boolean(BeginRecordOnProgStart);
 

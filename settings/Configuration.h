@@ -134,6 +134,8 @@ class Configuration {
   QList<int> triggerListColumns;
 
   bool checkForUpdatesAtProgStart = ConfigKeys::CheckForUpdatesAtProgStart.intDefault;
+  QString updateBaseAddress = QString::fromUtf8(ConfigKeys::UpdateBaseAddress.textDefault);  // read only
+  QString releasePage = QString::fromUtf8(ConfigKeys::ReleasePage.textDefault);              // read only
   bool displayHoldOnProgStart = ConfigKeys::DisplayHoldOnProgStart.intDefault;
   bool beginRecordOnProgStart = ConfigKeys::BeginRecordOnProgStart.intDefault;
 
