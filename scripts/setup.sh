@@ -10,7 +10,7 @@ PKGS=(
   fonts-dejavu-core xvfb xauth x11-apps imagemagick poppler-utils
   jpnevulator
   python3 tshark tzdata
-  dpkg-dev
+  dpkg-dev openssl
 )
 missing=()
 for p in "${PKGS[@]}"; do
