@@ -35,6 +35,7 @@ class QWidget;
 class Recorder;
 class SerialPort;
 class SimulatedLink;
+class SkinLoader;
 class StatusLight;
 class ProcessLauncher;
 class TFormEnvConf;
@@ -166,6 +167,7 @@ class TFormMain : public QMainWindow {
   EnvironmentCommands& environmentCommands() { return *envCommands_; }
   RecordFileCommands& recordFileCommands() { return *recordFileCommands_; }
   OptionsCommands& optionsCommands() { return *optionsCommands_; }
+  SkinLoader& skins() { return *skins_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -271,10 +273,12 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<EnvironmentCommands> envCommands_;
   std::unique_ptr<RecordFileCommands> recordFileCommands_;
   std::unique_ptr<OptionsCommands> optionsCommands_;
+  std::unique_ptr<SkinLoader> skins_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;
   bool firstStart_ = true;
+  bool configurationFound_ = false;
   bool shown_ = false;
   bool startupDone_ = false;
   bool environmentFromCommandLine_ = false;

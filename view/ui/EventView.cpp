@@ -85,6 +85,11 @@ void EventView::refreshColours() {
   p_.grid->update();
 }
 
+void EventView::setMarkPalette(const CellText::MarkPalette& marks) {
+  context_.marks = marks;
+  refreshColours();
+}
+
 // --- layout -----------------------------------------------------------------------
 
 void EventView::ApplyViewLayout() {
