@@ -35,6 +35,9 @@ inline constexpr int kStyleSheetNotParsed = 9111;
 inline constexpr int kStyleSheetNotRead = 9112;
 inline constexpr int kPictureNotUsed = 9113;
 inline constexpr int kSkinNotOffered = 9114;
+inline constexpr int kChoiceNotSaved = 9115;
+// A style sheet is a few kilobytes of text; anything beyond this is no style sheet.
+inline constexpr qint64 kStyleSheetLimit = 1 << 20;
 
 struct Skin {
   int number = 0;

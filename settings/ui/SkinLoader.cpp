@@ -188,8 +188,8 @@ bool SkinLoader::RegisterSkin(const Skin& skin) {
   const QString path = Skins::SkinTable::styleSheetPath(userPath_, skin.name);
   if (path.isEmpty() || !QFileInfo::exists(path)) return true;  // a skin needs no style sheet
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QString sheet = QString::fromUtf8(file.readAll());
+  if (!file.open(QIODevice::ReadOnly) || file.size() > Skins::kStyleSheetLimit) return false;
+  const QString sheet = QString::fromUtf8(file.read(Skins::kStyleSheetLimit));
   if (file.error() != QFileDevice::NoError || !styleSheetParses(sheet)) return false;
   styleSheets_.insert(skin.number, sheet);
   return true;
@@ -255,7 +255,7 @@ int SkinLoader::LoadSkin(int number) {
   if (n == number && n != savedCurrent_) {
     QString error;
     if (Configuration::saveSkinCurrent(userPath_ + QStringLiteral("Vorlog.ini"), n, &error)) savedCurrent_ = n;
-    else problems << Texts::text(9115).arg(error);
+    else problems << Texts::text(Skins::kChoiceNotSaved).arg(error);
   }
   emit applied(marks_);
   say(problems);

@@ -95,6 +95,7 @@ TEST_F(SkinTest, EachSkinSetsStylePaletteAndMarkColoursAndSkinZeroBringsThePlatf
                         Step{0, nullptr, false}, Step{2, "Fusion", true}, Step{1, "Fusion", false}}) {
     SCOPED_TRACE(s.skin);
     ASSERT_EQ(skins().LoadSkin(s.skin), s.skin);
+    QCoreApplication::processEvents();  // widgets take a new palette from their events
     const QString style = s.style ? QString(s.style) : platform.style;
     EXPECT_EQ(QApplication::style()->name().toLower(), style.toLower());
     EXPECT_EQ(windowIsDark(), s.dark || (s.skin == 0 && platform.dark));
@@ -103,6 +104,8 @@ TEST_F(SkinTest, EachSkinSetsStylePaletteAndMarkColoursAndSkinZeroBringsThePlatf
     }
     for (uint8_t code = 1; code <= 6; ++code) EXPECT_EQ(mark(code), (s.dark ? dark : light)[code - 1]) << int(code);
     EXPECT_EQ(mark(Mark::Debug), QColor(255, 0, 0));
+    // The grid's rows follow the palette.
+    EXPECT_EQ(main->eventView().cellContext().colours.info.lightness() < 128, windowIsDark());
     // The menu shows the skin in force, and the file keeps it for the next start.
     const QString action = s.skin == 0 ? QString("actStyleWindows") : QString("actStyle%1").arg(s.skin);
     EXPECT_TRUE(main->action(action)->isChecked());
