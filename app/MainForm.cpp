@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/EnvironmentCommands.h"
+#include "app/FirstStart.h"
 #include "app/RecordFileCommands.h"
 
 #include <fcntl.h>
@@ -51,6 +52,7 @@
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
 #include "settings/ui/OptionsDialog.h"
+#include "settings/ui/SkinLoader.h"
 #include "triggers/TriggerActions.h"
 #include "triggers/TriggerEngine.h"
 #include "triggers/TriggerList.h"
@@ -216,6 +218,14 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   for (SerialPort* port : {&session_->comA, &session_->comB})
     connect(port, &SerialPort::portLost, this, [this, port](const QString& reason) { portLost(port, reason); });
 
+  skins_ = std::make_unique<SkinLoader>(options_.userPath, SkinLoader::Targets{this, btnREC, btnSTOP, btnPAUSE,
+                                                     btnScrollTop, btnScrollBottom, triggerPanel_->view()});
+  connect(skins_.get(), &SkinLoader::applied, view_.get(), &EventView::setMarkPalette);
+  connect(skins_.get(), &SkinLoader::unusable, this, [this](const QString& line) {
+    qWarning("%s", qPrintable(line));
+    statusBar()->showMessage(line, SkinLoader::kNoteShownMs);
+  });
+
   statusPanels_[5]->clear();
   LoadLanguageConfig();
   StartupPrepare();
@@ -224,6 +234,10 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   SetLifePortLabels();
   AssignMainTexts();
   initialBottom_ = config_.bottomPanels.height > 0 ? config_.bottomPanels.height : kBottomPanelDefault;
+  if (!configurationFound_ && screen()) {
+    setGeometry(firstStartGeometry(screen()->availableGeometry(), kMinimumWindow));
+    initialBottom_ = firstStartBottomPanel(height(), kBottomPanelMinimum, kBottomPanelDefault);
+  }
   setBottomPanelHeight(initialBottom_);
   syncRecorderControls();
 }
@@ -374,10 +388,8 @@ void TFormMain::createActions() {
   connect(envConf, &QAction::triggered, this, &TFormMain::btnEnvConfClick);
   connect(makeAction("actOptions", Options, 0, 0), &QAction::triggered, this,
           [this] { optionsCommands_->actOptionsExecute(); });
-  // Skin 0, the system's own style, is the one in force; choosing skins comes later.
-  QAction* systemStyle = makeAction("actStyleWindows", SystemStyle, 0, 0, true);
-  systemStyle->setCheckable(true);
-  systemStyle->setChecked(true);
+  // Skin 0, the system's own style; the skin loader adds the other skins beside it.
+  makeAction("actStyleWindows", SystemStyle, 0, 0)->setCheckable(true);
   QAction* de = makeAction("actLangDE", German, 0);
   de->setCheckable(true);
   connect(de, &QAction::triggered, this, &TFormMain::menuLangDEClick);
@@ -459,35 +471,7 @@ void TFormMain::createToolBars() {
   bar("tbCode", {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars",
                  "actCommandChars", "actCharsOff"});
   bar("tbTime", {"actTimeAbsolute", "actTimeRelative", "actTimeDelta"});
-  // Pictures of the system's icon theme where there is one, the style's own otherwise.
-  struct Icon {
-    const char* action;
-    const char* themeName;
-    QStyle::StandardPixmap fallback;
-  };
-  const Icon icons[] = {
-      {"actStart", "media-record", QStyle::SP_MediaPlay},
-      {"actStop", "media-playback-stop", QStyle::SP_MediaStop},
-      {"actPause", "media-playback-pause", QStyle::SP_MediaPause},
-      {"actNewRecordFile", "document-new", QStyle::SP_FileIcon},
-      {"actOpenRecordFile", "document-open", QStyle::SP_DialogOpenButton},
-      {"actSaveRecordFile", "document-save-as", QStyle::SP_DialogSaveButton},
-      {"actExport", "document-export", QStyle::SP_ArrowRight},
-      {"actPrintReport", "document-print", QStyle::SP_FileDialogDetailedView},
-      {"actSearchEvent", "edit-find", QStyle::SP_FileDialogContentsView},
-      {"actDeltaTimeMeasurement", "chronometer", QStyle::SP_BrowserReload},
-      {"actGotoTP", "go-jump", QStyle::SP_ArrowForward},
-      {"actGotoMP", "go-jump", QStyle::SP_ArrowForward},
-      {"actFirstEvent", "go-top", QStyle::SP_ArrowUp},
-      {"actLastEvent", "go-bottom", QStyle::SP_ArrowDown},
-      {"actExit", "application-exit", QStyle::SP_DialogCloseButton},
-      {"actHelp", "help-contents", QStyle::SP_DialogHelpButton},
-      {"actInfo", "help-about", QStyle::SP_MessageBoxInformation},
-      {"actWinResetAll", "view-restore", QStyle::SP_TitleBarNormalButton},
-  };
-  for (const Icon& i : icons)
-    action(QString::fromLatin1(i.action))
-        ->setIcon(QIcon::fromTheme(QString::fromLatin1(i.themeName), style()->standardIcon(i.fallback)));
+  // The pictures come with the skin.
   for (const char* name : {"tbFile", "tbRecorder", "tbTools"})
     findChild<QToolBar*>(QString::fromLatin1(name))->setToolButtonStyle(Qt::ToolButtonIconOnly);
   // The hold command has no picture of its own: its caption stands beside the others.
@@ -585,9 +569,6 @@ QWidget* TFormMain::createRecorderPanel() {
   button(btnRECappend, "btnRECappend", TextNo::BtnAppend, 1, 0);
   button(btnRECreplace, "btnRECreplace", TextNo::BtnReplace, 1, 1);
   button(btnViewHold, "btnViewHold", TextNo::BtnHold, 1, 2);
-  btnREC->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-  btnSTOP->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-  btnPAUSE->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
   connect(btnREC, &QPushButton::clicked, this, &TFormMain::btnRecordClick);
   connect(btnSTOP, &QPushButton::clicked, this, &TFormMain::btnStopClick);
   connect(btnPAUSE, &QPushButton::clicked, this, &TFormMain::btnPauseClick);
@@ -805,9 +786,10 @@ void TFormMain::LoadLanguageConfig() {
 
 void TFormMain::StartupPrepare() {
   if (!firstStart_) return;
-  config_.load(options_.userPath + QStringLiteral("Vorlog.ini"));
+  configurationFound_ = config_.load(options_.userPath + QStringLiteral("Vorlog.ini"));
   optionsCommands_->loadProfile();
   applyConfiguration();
+  skins_->start(config_);
 
   const StartupFiles files = parseStartupFiles(options_.arguments);
   if (!files.environmentFile.isEmpty()) {

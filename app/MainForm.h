@@ -36,6 +36,7 @@ class QWidget;
 class Recorder;
 class SerialPort;
 class SimulatedLink;
+class SkinLoader;
 class StatusLight;
 class ProcessLauncher;
 class TFormEnvConf;
@@ -168,6 +169,7 @@ class TFormMain : public QMainWindow {
   RecordFileCommands& recordFileCommands() { return *recordFileCommands_; }
   OptionsCommands& optionsCommands() { return *optionsCommands_; }
   UpdateCommands& updateCommands() { return *updateCommands_; }
+  SkinLoader& skins() { return *skins_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -274,10 +276,12 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<RecordFileCommands> recordFileCommands_;
   std::unique_ptr<OptionsCommands> optionsCommands_;
   std::unique_ptr<UpdateCommands> updateCommands_;
+  std::unique_ptr<SkinLoader> skins_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;
   bool firstStart_ = true;
+  bool configurationFound_ = false;
   bool shown_ = false;
   bool startupDone_ = false;
   bool environmentFromCommandLine_ = false;

@@ -7,6 +7,7 @@
 #include "settings/ProfileKeys.h"
 #include "settings/Texts.h"
 #include "settings/ui/OptionsDialog.h"
+#include "settings/ui/SkinLoader.h"
 
 namespace {
 namespace TextNo {
@@ -26,8 +27,8 @@ TFormOptions& OptionsCommands::dialog() {
     dialog_ = new TFormOptions(messages_.form(), userPath_, &form_);
     dialog_->setWindowFlag(Qt::Window);
     QObject::connect(dialog_, &TFormOptions::accepted, &form_, [this](const OptionsSettings& s) { apply(s); });
-    // Skins beyond the system's own style are not drawn yet: the choice is kept for them.
-    QObject::connect(dialog_, &TFormOptions::skinChosen, &form_, [this](int skin) { skin_ = skin; });
+    // Applied at once, as from the styles menu; Cancel chooses the skin the dialog opened with.
+    QObject::connect(dialog_, &TFormOptions::skinChosen, &form_, [this](int skin) { form_.skins().LoadSkin(skin); });
   }
   return *dialog_;
 }
@@ -62,14 +63,12 @@ OptionsSettings OptionsCommands::settings() const {
   s.beginRecordOnProgStart = c.beginRecordOnProgStart;
   s.displayHoldOnProgStart = c.displayHoldOnProgStart;
   s.checkForUpdatesAtProgStart = c.checkForUpdatesAtProgStart;
-  // Skin 0 is the system's own style; the configured skins follow up to the first one
-  // named like it or not described at all.
-  s.skins << QStringLiteral("Windows");
-  for (const SkinEntry& e : c.skins) {
-    if (e.name == QLatin1String("Windows") || e.name == QLatin1String(ConfigKeys::kSkinNameDefault)) break;
-    s.skins << e.name;
+  // The skins the styles menu offers, skin 0 (the system's own style) first.
+  for (const Skins::Skin& skin : form_.skins().table().skins()) {
+    s.skins << SkinLoader::displayName(skin);
+    s.skinNumbers << skin.number;
   }
-  s.skin = skin_ < s.skins.size() ? skin_ : 0;
+  s.skin = form_.skins().current();
   const Ports& p = form_.session().ports;
   s.ports = p.portListA;
   s.indexA = p.indexA < s.ports.size() ? p.indexA : -1;
@@ -99,7 +98,6 @@ void OptionsCommands::apply(const OptionsSettings& s) {
   c.profile = s.profileName + QString::fromLatin1(ProfileKeys::kExtension);
   profileName_ = s.profileName;
   profile_ = s.profile;
-  skin_ = s.skin;
   form_.SaveConfiguration();
 
   Ports& p = form_.session().ports;

@@ -23,7 +23,6 @@ class OptionsCommands {
   const PortValueLists& portValues() const { return profile_.values; }
   const HardwareProfile& profile() const { return profile_; }
   QString profileName() const { return profileName_; }
-  int skin() const { return skin_; }
 
   void actOptionsExecute();         // program start page
   void btnCallComABOptionsClick();  // interface page
@@ -40,5 +39,4 @@ class OptionsCommands {
   TFormOptions* dialog_ = nullptr;  // made on first use, owned by the main window
   HardwareProfile profile_;
   QString profileName_;
-  int skin_ = 0;
 };

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <cerrno>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -189,7 +190,9 @@ Configuration::Configuration()
       centerPanel{CenterLeft.intDefault, CenterTop.intDefault, CenterWidth.intDefault, 0},
       environmentFile(QString::fromUtf8(EnvironmentFilename.textDefault)),
       triggerListColumns(std::begin(kTriggerListWidths), std::end(kTriggerListWidths)),
-      skins(SkinMax.intDefault) {}
+      skins(SkinMax.intDefault) {
+  for (size_t i = 0; i < std::size(kShippedSkins); ++i) skins[qsizetype(i)] = kShippedSkins[i].entry();
+}
 
 bool Configuration::load(const QString& path) {
   *this = Configuration();
@@ -280,8 +283,12 @@ bool Configuration::load(const QString& path) {
   skins.resize(skinMax);
   for (int n = 1; n <= skinMax; ++n) {
     const std::string section = skinSection(n);
-    skins[n - 1].name = r.text(section.c_str(), kSkinName, kSkinNameDefault);
-    skins[n - 1].dark = r.boolean(section.c_str(), kSkinDark, kSkinDarkDefault);
+    // The shipped skins stand in for a section the file does not have; a section the
+    // user wrote, even one named "None", is taken as written.
+    const SkinEntry shipped = n <= int(std::size(kShippedSkins)) ? kShippedSkins[n - 1].entry() : SkinEntry{};
+    const bool described = r.raw(section.c_str(), kSkinName) != nullptr;
+    skins[n - 1].name = described ? r.text(section.c_str(), kSkinName, kSkinNameDefault) : shipped.name;
+    skins[n - 1].dark = r.boolean(section.c_str(), kSkinDark, described ? kSkinDarkDefault : shipped.dark);
   }
   skinCurrent = r.integer(SkinCurrent);
   if (skinCurrent < 0) skinCurrent = SkinCurrent.intDefault;
@@ -364,6 +371,14 @@ bool Configuration::load() { return load(configurationFilePath()); }
 bool Configuration::save(QString* error) const {
   if (!ensureUserPath()) return fail(error, configurationFilePath(), Texts::text(9410).arg(userPath()));
   return save(configurationFilePath(), error);
+}
+
+bool Configuration::saveSkinCurrent(const QString& path, int skin, QString* error) {
+  CSimpleIniA ini;
+  QByteArray old;
+  if (!IniFile::loadForRewrite(ini, path, readFile, parsedPart, &old, error)) return false;
+  Writer(ini).integer(SkinCurrent, skin);
+  return IniFile::save(ini, old, path, error);
 }
 
 int Configuration::LoadLanguageConfig(const QString& path) {

@@ -62,6 +62,15 @@ struct SkinEntry {
   bool operator==(const SkinEntry&) const = default;
 };
 
+// Skins 1 and 2 as the program ships them: Qt's Fusion style with a light or a dark
+// palette. They describe a skin whose section the file does not have.
+struct ShippedSkin {
+  const char* name;
+  bool dark;
+  SkinEntry entry() const { return {QString::fromLatin1(name), dark}; }
+};
+inline constexpr ShippedSkin kShippedSkins[] = {{"Fusion Light", false}, {"Fusion Dark", true}};
+
 struct PortEntry {
   QString key;   // "COM3"
   QString path;  // "/dev/ttyUSB0"
@@ -139,7 +148,10 @@ class Configuration {
   bool displayHoldOnProgStart = ConfigKeys::DisplayHoldOnProgStart.intDefault;
   bool beginRecordOnProgStart = ConfigKeys::BeginRecordOnProgStart.intDefault;
 
-  // Read only: save() never writes these.
+  // Only [Skin] Current, at once when a skin is chosen; keeps everything else in the file.
+  static bool saveSkinCurrent(const QString& path, int skin, QString* error = nullptr);
+
+  // Read only: save() never writes these (the skin loader writes Current itself).
   int skinMax = ConfigKeys::SkinMax.intDefault;
   int skinCurrent = ConfigKeys::SkinCurrent.intDefault;
   QList<SkinEntry> skins;  // skins[n - 1] describes skin n, n = 1 to skinMax

@@ -217,8 +217,9 @@ void TFormOptions::open(const OptionsSettings& settings, int page) {
   cbDispHoldAtProgStart_->setChecked(state_.displayHoldOnProgStart);
   cbCheckForUpdatesOnStartup_->setChecked(state_.checkForUpdatesAtProgStart);
   cbTheme_->clear();
-  cbTheme_->addItems(state_.skins);
-  cbTheme_->setCurrentIndex(state_.skin);
+  for (qsizetype i = 0; i < state_.skins.size(); ++i)
+    cbTheme_->addItem(state_.skins[i], int(i < state_.skinNumbers.size() ? state_.skinNumbers[i] : i));
+  cbTheme_->setCurrentIndex(qMax(0, cbTheme_->findData(state_.skin)));
   for (QComboBox* c : {cbComA_, cbComB_}) {
     c->clear();
     for (const QString& n : state_.ports) c->addItem(QStringLiteral("COM") + n);
@@ -274,9 +275,11 @@ void TFormOptions::cbComBChange(int index) {
 }
 
 void TFormOptions::cbThemeChange(int index) {
-  if (index < 0 || index == state_.skin) return;
-  state_.skin = index;
-  emit skinChosen(index);
+  if (index < 0 || index >= cbTheme_->count()) return;
+  const int skin = cbTheme_->itemData(index).toInt();
+  if (skin == state_.skin) return;
+  state_.skin = skin;
+  emit skinChosen(skin);
 }
 
 void TFormOptions::cbSelHwProfileSelect(int index) {

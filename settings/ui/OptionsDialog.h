@@ -19,8 +19,9 @@ struct OptionsSettings {
   bool beginRecordOnProgStart = false;
   bool displayHoldOnProgStart = false;
   bool checkForUpdatesAtProgStart = false;
-  QStringList skins;  // skin 0 ("Windows", the system's style) first: the index is the skin number
-  int skin = 0;
+  QStringList skins;  // skin 0 ("Windows", the system's style) first
+  QList<int> skinNumbers;  // the skin number of each entry; when empty, the index is the number
+  int skin = 0;            // the skin number
   QStringList ports;  // COM numbers both lines can be wired to
   int indexA = 0;     // -1: the line has no port
   int indexB = 0;

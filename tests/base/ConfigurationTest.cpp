@@ -125,7 +125,9 @@ TEST_F(ConfigurationTest, DefaultsWithoutFile) {
   EXPECT_EQ(c.gotoDialog, (DialogPlacement{100, 100, 0, false}));
   EXPECT_EQ(c.skinCurrent, 0);
   ASSERT_EQ(c.skins.size(), 99);
-  EXPECT_EQ(c.skins[0].name, "None");
+  EXPECT_EQ(c.skins[0], (SkinEntry{"Fusion Light", false}));  // the shipped skins
+  EXPECT_EQ(c.skins[1], (SkinEntry{"Fusion Dark", true}));
+  EXPECT_EQ(c.skins[2].name, "None");
 
   // The first save makes the installer's choice final.
   ASSERT_TRUE(c.save(path()));

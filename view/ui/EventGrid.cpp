@@ -229,3 +229,8 @@ void EventGrid::mouseReleaseEvent(QMouseEvent* event) {
   }
   QWidget::mouseReleaseEvent(event);
 }
+
+void EventGrid::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) emit paletteChanged();
+}

@@ -47,6 +47,8 @@ class EventGrid : public QWidget {
   bool frozen() const { return frozen_; }
 
  signals:
+  // The palette changed (a skin, the desktop): the cell colours are read again.
+  void paletteChanged();
   void cellClicked(int column, int row);
   void keyPressed(int key, Qt::KeyboardModifiers modifiers);
   void wheelTurned(bool down);
@@ -55,6 +57,7 @@ class EventGrid : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;

@@ -62,6 +62,7 @@ EventView::EventView(const Parts& parts, QObject* parent) : QObject(parent), p_(
   refreshColours();
   p_.grid->setCellContext(&context_);
   p_.grid->setFont(context_.font);
+  connect(p_.grid, &EventGrid::paletteChanged, this, &EventView::refreshColours);
   connect(p_.grid, &EventGrid::keyPressed, this, &EventView::DrawGrid1KeyDown);
   connect(p_.grid, &EventGrid::wheelTurned, this,
           [this](bool down) { down ? DrawGrid1MouseWheelDown() : DrawGrid1MouseWheelUp(); });
@@ -83,6 +84,11 @@ EventView::~EventView() { stopRedrawThread(); }
 void EventView::refreshColours() {
   context_.colours = GridColours::fromPalette(p_.grid->palette());
   p_.grid->update();
+}
+
+void EventView::setMarkPalette(const CellText::MarkPalette& marks) {
+  context_.marks = marks;
+  refreshColours();
 }
 
 // --- layout -----------------------------------------------------------------------

@@ -64,6 +64,8 @@ class EventView : public QObject {
   const CellContext& cellContext() const { return context_; }
   // Colours of the active style; the mark palette stays until a skin replaces it.
   void refreshColours();
+  // The skin's mark colours; the colours of the style are read again with them.
+  void setMarkPalette(const CellText::MarkPalette& marks);
 
   // Choices of the buttons and menus.
   void chooseView(ViewMode view);
