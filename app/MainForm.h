@@ -25,6 +25,7 @@ class GuiMessages;
 class EnvironmentCommands;
 class RecordFileCommands;
 class OptionsCommands;
+class HelpCommands;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -166,6 +167,7 @@ class TFormMain : public QMainWindow {
   EnvironmentCommands& environmentCommands() { return *envCommands_; }
   RecordFileCommands& recordFileCommands() { return *recordFileCommands_; }
   OptionsCommands& optionsCommands() { return *optionsCommands_; }
+  HelpCommands& helpCommands() { return *helpCommands_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -271,6 +273,7 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<EnvironmentCommands> envCommands_;
   std::unique_ptr<RecordFileCommands> recordFileCommands_;
   std::unique_ptr<OptionsCommands> optionsCommands_;
+  std::unique_ptr<HelpCommands> helpCommands_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;

@@ -1,5 +1,6 @@
 #include "app/OptionsCommands.h"
 
+#include "app/HelpCommands.h"
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
 #include "recording/CaptureSession.h"
@@ -28,6 +29,7 @@ TFormOptions& OptionsCommands::dialog() {
     QObject::connect(dialog_, &TFormOptions::accepted, &form_, [this](const OptionsSettings& s) { apply(s); });
     // Skins beyond the system's own style are not drawn yet: the choice is kept for them.
     QObject::connect(dialog_, &TFormOptions::skinChosen, &form_, [this](int skin) { skin_ = skin; });
+    QObject::connect(dialog_, &TFormOptions::helpRequested, &form_.helpCommands(), &HelpCommands::QuarnelHelp);
   }
   return *dialog_;
 }
