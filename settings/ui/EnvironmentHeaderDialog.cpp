@@ -80,6 +80,7 @@ TFormEnvConf::TFormEnvConf(TMessageForm& box, QWidget* parent) : QDialog(parent)
   v->addWidget(tabs_, 1);
   auto* buttons = new QHBoxLayout;
   btnHelp_ = new QPushButton(this);
+  btnHelp_->setObjectName(QStringLiteral("btnHelp"));
   connect(btnHelp_, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::EnvironmentHeader); });
   btnOK_ = new QPushButton(this);
   btnOK_->setObjectName(QStringLiteral("btnOK"));
