@@ -198,4 +198,14 @@ TEST_F(HelpUiTest, LinkThatCannotOpenShowsItsAddressToCopy) {
   EXPECT_EQ(QUrl(address->text()).path(), SupportLinks::problemReport().path());
 }
 
+TEST_F(HelpUiTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("VORLOG_SHOTS");
+  if (folder.isEmpty()) GTEST_SKIP() << "VORLOG_SHOTS not set";
+  main->action("actInfo")->trigger();
+  TSupportTools& support = main->helpCommands().supportWindow();
+  support.adjustSize();
+  runFor(30);
+  EXPECT_TRUE(support.grab().save(folder + "/support-window.png"));
+}
+
 #include "HelpUiTest.moc"
