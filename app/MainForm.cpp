@@ -43,6 +43,7 @@
 #include "app/LanguageForm.h"
 #include "app/MainTexts.h"
 #include "app/MessageForm.h"
+#include "app/HelpCommands.h"
 #include "app/OptionsCommands.h"
 #include "app/StatusLight.h"
 #include "app/UpdateCommands.h"
@@ -53,6 +54,7 @@
 #include "settings/ui/EnvironmentHeaderDialog.h"
 #include "settings/ui/OptionsDialog.h"
 #include "settings/ui/SkinLoader.h"
+#include "shell/HelpTopics.h"
 #include "triggers/TriggerActions.h"
 #include "triggers/TriggerEngine.h"
 #include "triggers/TriggerList.h"
@@ -169,6 +171,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
   recordFileCommands_ = std::make_unique<RecordFileCommands>(*this, messages_, options_.userPath);
   optionsCommands_ = std::make_unique<OptionsCommands>(*this, messages_, options_.userPath);
+  helpCommands_ = std::make_unique<HelpCommands>(messages_.form(), options_.userPath, this);
 
   // The window from its layout.
   createActions();
@@ -195,6 +198,8 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   setCentralWidget(central);
   createStatusBar();
   updateCommands_ = std::make_unique<UpdateCommands>(this, config_, messages_, progress_, statusBar());
+  // The support window's update button opens the update dialog.
+  connect(helpCommands_.get(), &HelpCommands::updateCheckRequested, this, [this] { updateCommands_->openWebUpdateForm(); });
   createTriggerEngine();
   view_ = std::make_unique<EventView>(EventView::Parts{viewState_, session_->liveView, session_->file,
                                                        session_->viewLock, session_->engine, DrawGrid1, ScrollBar1, this});
@@ -205,6 +210,8 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   connect(view_.get(), &EventView::holdBarShown, statusPanels_[0], &QLabel::setText);
   formGoto_ = new TFormGoto(messages_.form(), toolHost(), this);
   formExport_ = new TFormExport(messages_.form(), toolHost(), this);
+  connect(formGoto_, &TFormGoto::helpRequested, helpCommands_.get(), &HelpCommands::QuarnelHelp);
+  connect(formExport_, &TFormExport::helpRequested, helpCommands_.get(), &HelpCommands::QuarnelHelp);
   connect(view_.get(), &EventView::recordCountChanged, formGoto_, &TFormGoto::setRecordCount);
   connect(view_.get(), &EventView::recordCountChanged, formExport_, &TFormExport::setRecordCount);
   setMinimumSize(kMinimumWindow);
@@ -398,13 +405,18 @@ void TFormMain::createActions() {
   connect(en, &QAction::triggered, this, &TFormMain::menuLangENClick);
   QAction* reset = makeAction("actWinResetAll", ResetAllWindows, ResetWindows);
   connect(reset, &QAction::triggered, this, &TFormMain::btnDefaultWindowSizeClick);
-  makeAction("actHelp", ProductHelp, 0, 0, true)->setShortcut(QKeySequence::HelpContents);
+  QAction* help = makeAction("actHelp", ProductHelp, 0);
+  help->setShortcut(QKeySequence::HelpContents);
+  connect(help, &QAction::triggered, this, [this] { helpCommands_->QuarnelHelp(HelpTopic::Manual); });
   connect(makeAction("actSearchForUpdate", WebUpdate, 0, 0), &QAction::triggered, this,
           [this] { updateCommands_->RunUpdateCheck(); });
-  makeAction("actHomepage", Homepage, 0, 0, true);
-  makeAction("actFeatureSuggestion", FeatureSuggestion, 0, 0, true);
-  makeAction("actProblemReport", ProblemReport, 0, 0, true);
-  makeAction("actInfo", About, 0, 0, true);
+  HelpCommands* h = helpCommands_.get();
+  connect(makeAction("actHomepage", Homepage, 0), &QAction::triggered, h, &HelpCommands::QuarnelHomepage);
+  connect(makeAction("actFeatureSuggestion", FeatureSuggestion, 0), &QAction::triggered, h,
+          &HelpCommands::SuggestaNewFeature);
+  connect(makeAction("actProblemReport", ProblemReport, 0), &QAction::triggered, h,
+          &HelpCommands::ReportaProblemtoQuarnel);
+  connect(makeAction("actInfo", About, 0), &QAction::triggered, h, &HelpCommands::showSupportWindow);
 }
 
 void TFormMain::createMenus() {
@@ -719,6 +731,8 @@ QWidget* TFormMain::createBottomPanel() {
   connect(triggerList_, &::TriggerList::environmentChanged, this, [this] { setEnvironmentChanged(true); });
   formTrig_ = new TFormTrig(messages_.form(), this);
   formEnvConf_ = new TFormEnvConf(messages_.form(), this);
+  connect(formTrig_, &TFormTrig::helpRequested, helpCommands_.get(), &HelpCommands::QuarnelHelp);
+  connect(formEnvConf_, &TFormEnvConf::helpRequested, helpCommands_.get(), &HelpCommands::QuarnelHelp);
   auto act = [this](const char* name) { return action(QString::fromLatin1(name)); };
   triggerPanel_ = new TriggerPanel(*triggerList_, *formTrig_, messages_.form(), panel,
                                    {act("actTrigInsert"), act("actTrigRemove"), act("actTrigEdit"), act("actTrigUp"),
@@ -1000,7 +1014,10 @@ void TFormMain::btnGotoMPClick() { formGoto_->showPage(TFormGoto::EventPage); }
 void TFormMain::btnExportClick() { formExport_->openDialog(); }
 
 void TFormMain::btnPrintReportClick() {
-  if (!reportPrinting_) reportPrinting_ = std::make_unique<ReportPrinting>(messages_.form(), this);
+  if (!reportPrinting_) {
+    reportPrinting_ = std::make_unique<ReportPrinting>(messages_.form(), this);
+    reportPrinting_->onHelp = [this](int topic) { helpCommands_->QuarnelHelp(topic); };
+  }
   reportPrinting_->run(recordFilePath(), toolHost().records(), viewState_,
                        {formEnvConf_->general(), formEnvConf_->customer(), formEnvConf_->description()},
                        config_.reportDialog);

@@ -26,6 +26,7 @@ class EnvironmentCommands;
 class RecordFileCommands;
 class OptionsCommands;
 class UpdateCommands;
+class HelpCommands;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -170,6 +171,7 @@ class TFormMain : public QMainWindow {
   OptionsCommands& optionsCommands() { return *optionsCommands_; }
   UpdateCommands& updateCommands() { return *updateCommands_; }
   SkinLoader& skins() { return *skins_; }
+  HelpCommands& helpCommands() { return *helpCommands_; }
   // The environment file in use; the window title shows it.
   void setEnvironmentFileName(const QString& path);
   // Another record file for the job; shown by showRecordFile().
@@ -277,6 +279,7 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<OptionsCommands> optionsCommands_;
   std::unique_ptr<UpdateCommands> updateCommands_;
   std::unique_ptr<SkinLoader> skins_;
+  std::unique_ptr<HelpCommands> helpCommands_;
   Configuration config_;
   bool simulated_ = false;
   bool noPortsFound_ = false;

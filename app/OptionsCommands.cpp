@@ -1,5 +1,6 @@
 #include "app/OptionsCommands.h"
 
+#include "app/HelpCommands.h"
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
 #include "recording/CaptureSession.h"
@@ -29,6 +30,7 @@ TFormOptions& OptionsCommands::dialog() {
     QObject::connect(dialog_, &TFormOptions::accepted, &form_, [this](const OptionsSettings& s) { apply(s); });
     // Applied at once, as from the styles menu; Cancel chooses the skin the dialog opened with.
     QObject::connect(dialog_, &TFormOptions::skinChosen, &form_, [this](int skin) { form_.skins().LoadSkin(skin); });
+    QObject::connect(dialog_, &TFormOptions::helpRequested, &form_.helpCommands(), &HelpCommands::QuarnelHelp);
   }
   return *dialog_;
 }

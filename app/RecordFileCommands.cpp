@@ -16,6 +16,7 @@
 #include <cstring>
 #include <thread>
 
+#include "app/HelpCommands.h"
 #include "app/MainForm.h"
 #include "app/MessageForm.h"
 #include "recording/CaptureSession.h"
@@ -65,7 +66,10 @@ RecordFileCommands::RecordFileCommands(TFormMain& form, GuiMessages& messages, Q
 RecordFileCommands::~RecordFileCommands() = default;
 
 TFormConfirmMode& RecordFileCommands::confirmDialog() {
-  if (!confirm_) confirm_ = new TFormConfirmMode(&form_);
+  if (!confirm_) {
+    confirm_ = new TFormConfirmMode(&form_);
+    QObject::connect(confirm_, &TFormConfirmMode::helpRequested, &form_.helpCommands(), &HelpCommands::QuarnelHelp);
+  }
   return *confirm_;
 }
 

@@ -7,9 +7,10 @@
 #include <QVBoxLayout>
 
 #include "settings/Texts.h"
+#include "shell/HelpTopics.h"
 
 namespace TextNo {
-constexpr int Title = 8450, Existing = 8451, Replace = 8452, Append = 8453, Cancel = 6003, Ok = 6006;
+constexpr int Title = 8450, Existing = 8451, Replace = 8452, Append = 8453, Cancel = 6003, Ok = 6006, Help = 6012;
 }
 
 TFormConfirmMode::TFormConfirmMode(QWidget* parent) : QDialog(parent) {
@@ -29,7 +30,11 @@ TFormConfirmMode::TFormConfirmMode(QWidget* parent) : QDialog(parent) {
   btnOk_->setDefault(true);
   btnCancel_ = new QPushButton(this);
   btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+  btnHelp_ = new QPushButton(this);
+  btnHelp_->setObjectName(QStringLiteral("btnHelp"));
+  btnHelp_->setAutoDefault(false);  // Enter keeps choosing OK
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnHelp_);
   buttons->addStretch();
   buttons->addWidget(btnOk_);
   buttons->addWidget(btnCancel_);
@@ -38,6 +43,7 @@ TFormConfirmMode::TFormConfirmMode(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
   connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btnHelp_, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::ConfirmRecordMode); });
   InitialLoads();
   preset(1);
 }
@@ -49,6 +55,7 @@ void TFormConfirmMode::InitialLoads() {
   rbAppend_->setText(Texts::text(TextNo::Append));
   btnOk_->setText(Texts::text(TextNo::Ok));
   btnCancel_->setText(Texts::text(TextNo::Cancel));
+  btnHelp_->setText(Texts::text(TextNo::Help));
 }
 
 void TFormConfirmMode::preset(int recordMode) {

@@ -27,6 +27,11 @@ class TFormConfirmMode : public QDialog {
   QRadioButton* appendButton() const { return rbAppend_; }
   QPushButton* okButton() const { return btnOk_; }
   QPushButton* cancelButton() const { return btnCancel_; }
+  QPushButton* helpButton() const { return btnHelp_; }
+
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
 
  private:
   QGroupBox* group_;
@@ -34,4 +39,5 @@ class TFormConfirmMode : public QDialog {
   QRadioButton* rbAppend_;
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
+  QPushButton* btnHelp_;
 };

@@ -13,12 +13,13 @@
 #include "app/MessageForm.h"
 #include "settings/Environment.h"
 #include "settings/Texts.h"
+#include "shell/HelpTopics.h"
 
 namespace {
 namespace TextNo {
 constexpr int Caption = 8500, Heading = 8501, General = 8502, GeneralFirst = 8503, Customer = 8516;
 constexpr int CustomerCompany = 8517, CustomerAddress1 = 8518, CustomerContact = 8528, Description = 8529;
-constexpr int Ok = 6006, Cancel = 6003, Help = 6012, LaterVersion = 9700, CloseUnsaved = 1501;
+constexpr int Ok = 6006, Cancel = 6003, Help = 6012, CloseUnsaved = 1501;
 }  // namespace TextNo
 QString tx(int n) { return Texts::text(n); }
 
@@ -79,7 +80,8 @@ TFormEnvConf::TFormEnvConf(TMessageForm& box, QWidget* parent) : QDialog(parent)
   v->addWidget(tabs_, 1);
   auto* buttons = new QHBoxLayout;
   btnHelp_ = new QPushButton(this);
-  btnHelp_->setEnabled(false);  // the help pages come with a later version
+  btnHelp_->setObjectName(QStringLiteral("btnHelp"));
+  connect(btnHelp_, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::EnvironmentHeader); });
   btnOK_ = new QPushButton(this);
   btnOK_->setObjectName(QStringLiteral("btnOK"));
   btnOK_->setDefault(true);
@@ -106,7 +108,6 @@ void TFormEnvConf::InitialLoads() {
   btnOK_->setText(tx(TextNo::Ok));
   btnCancel_->setText(tx(TextNo::Cancel));
   btnHelp_->setText(tx(TextNo::Help));
-  btnHelp_->setToolTip(tx(TextNo::LaterVersion));
 }
 
 void TFormEnvConf::setTexts(const QStringList& general, const QStringList& customer, const QStringList& description) {

@@ -37,6 +37,10 @@ class TFormEnvConf : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
 
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
+
  private:
   void SetEnvironmentChanged() { changed_ = true; }
   void ReloadEnvSettings();

@@ -17,6 +17,7 @@
 #include "settings/IniFile.h"
 #include "settings/Texts.h"
 #include "settings/ui/ValueSelector.h"
+#include "shell/HelpTopics.h"
 
 namespace {
 namespace TextNo {
@@ -29,9 +30,9 @@ constexpr int DisplayHold = 9226, Edit = 6020, Ok = 6006, Cancel = 6003, Help = 
 constexpr int Confirmation = 204, Warning = 205, Error = 206;
 constexpr int NotRead = 9878, NotSaved = 9879, Corrected = 9880, SelectPort = 9881;
 }  // namespace TextNo
-constexpr int kHelpTopics[] = {729, 730, 731, 734};
-constexpr int kHelpOther = 728;
-constexpr int kLaterVersion = 9700;
+// One manual page per page of the window, in the order of the tabs.
+constexpr int kHelpTopics[] = {HelpTopic::OptionsProgramStart, HelpTopic::OptionsDisplay, HelpTopic::OptionsInterface,
+                               HelpTopic::OptionsUpdate};
 
 QString tx(int n) { return Texts::text(n); }
 }  // namespace
@@ -166,9 +167,6 @@ TFormOptions::TFormOptions(TMessageForm& box, QString userPath, QWidget* parent)
   QPushButton* abort = captionedButton(this, "btnAbort", TextNo::Cancel, captions_);
   QPushButton* help = captionedButton(this, "btnHelp", TextNo::Help, captions_);
   ok->setDefault(true);
-  // The help pages come with a later version: the button says so instead of doing nothing.
-  help->setEnabled(false);
-  helpHint_ = help;
   for (QPushButton* b : {ok, abort, help}) buttons->addWidget(b);
   v->addLayout(buttons);
 
@@ -176,7 +174,7 @@ TFormOptions::TFormOptions(TMessageForm& box, QString userPath, QWidget* parent)
   connect(abort, &QPushButton::clicked, this, &TFormOptions::btnAbortClick);
   connect(help, &QPushButton::clicked, this, [this] {
     const int page = pages_->currentIndex();
-    emit helpRequested(page >= 0 && page < 4 ? kHelpTopics[page] : kHelpOther);
+    emit helpRequested(page >= 0 && page < 4 ? kHelpTopics[page] : HelpTopic::Options);
   });
   connect(edits[0], &QPushButton::clicked, this, &TFormOptions::btnSelectBaudRatesClick);
   connect(edits[1], &QPushButton::clicked, this, &TFormOptions::btnEditDatabitsClick);
@@ -201,7 +199,7 @@ TFormOptions::TFormOptions(TMessageForm& box, QString userPath, QWidget* parent)
 }
 
 void TFormOptions::InitialLoads() {
-  applyWidgetTexts(captions_, {{helpHint_, kLaterVersion}});
+  applyWidgetTexts(captions_, {});
   for (const auto& [page, text] : pageTitles_) pages_->setTabText(page, tx(text));
   setWindowTitle(tx(TextNo::Caption));
   cbComA_->setPlaceholderText(tx(TextNo::SelectPort));

@@ -82,7 +82,6 @@ class TFormOptions : public QDialog {
   QLineEdit *edInterfaceName_, *edManufacturer_, *edDatabits_, *edParities_, *edStopbits_;
   QPlainTextEdit* edBaudrates_;
   CaptionTexts captions_;
-  QWidget* helpHint_ = nullptr;  // the Help button, disabled until the help pages come
   std::vector<std::pair<int, int>> pageTitles_;
 };
 Q_DECLARE_METATYPE(OptionsSettings)

@@ -15,14 +15,13 @@
 #include "settings/HardwareProfile.h"
 #include "settings/ProfileKeys.h"
 #include "settings/Texts.h"
+#include "shell/HelpTopics.h"
 
 namespace {
 namespace TextNo {
 constexpr int Caption = 9300, Available = 9301, Selected = 9302, BaudCaption = 9303, DataBitsCaption = 9304;
 constexpr int StopBitsCaption = 9306, Save = 6021, Cancel = 6003, Help = 6012, Warning = 205, NotABaudRate = 9883;
 }  // namespace TextNo
-constexpr int kHelpTopic = 732;
-constexpr int kLaterVersion = 9700;
 
 QStringList itemsOf(const QListWidget* list) {
   QStringList out;
@@ -61,8 +60,6 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   auto* save = captionedButton(this, "btnSave", TextNo::Save, captions_);
   auto* cancel = captionedButton(this, "btnCancel", TextNo::Cancel, captions_);
   auto* help = captionedButton(this, "btnHelp", TextNo::Help, captions_);
-  help->setEnabled(false);  // the help pages come with a later version
-  helpHint_ = help;
 
   auto* middle = new QVBoxLayout;
   middle->addStretch();
@@ -102,13 +99,13 @@ TFormSelector::TFormSelector(TMessageForm& box, QWidget* parent) : QDialog(paren
   connect(btnResetValues_, &QPushButton::clicked, this, &TFormSelector::btnResetValuesClick);
   connect(save, &QPushButton::clicked, this, &TFormSelector::btnSaveClick);
   connect(cancel, &QPushButton::clicked, this, &TFormSelector::btnCancelClick);
-  connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpTopic); });
+  connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::ValueSelector); });
   InitialLoads();
   resize(360, 320);
 }
 
 void TFormSelector::InitialLoads() {
-  applyWidgetTexts(captions_, {{helpHint_, kLaterVersion}});
+  applyWidgetTexts(captions_, {});
   setWindowTitle(Texts::text(TextNo::Caption));
 }
 

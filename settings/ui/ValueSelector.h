@@ -51,5 +51,4 @@ class TFormSelector : public QDialog {
   QLineEdit* edAvailableValues_;
   QPushButton *btnAddValue_, *btnDelValue_, *btnResetValues_;
   CaptionTexts captions_;
-  QWidget* helpHint_ = nullptr;  // the Help button, disabled until the help pages come
 };

@@ -19,6 +19,7 @@
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
 #include "settings/ui/WidgetTexts.h"
+#include "shell/HelpTopics.h"
 #include "tools/RecordReader.h"
 #include "tools/ui/TrackedNumber.h"
 
@@ -32,7 +33,7 @@ constexpr int IncludeText = 8567, FileFormat = 8568, Comma = 8569, DoubleQuote =
 constexpr int Range = 8578, CsvSuffix = 8579, CsvName = 8580, CsvFilter = 8581, RawSuffix = 8583, RawName = 8584;
 constexpr int RawFilter = 8585, ResetRangeHint = 8655;
 constexpr int Bin = 8003, Dec = 8009, Hex = 8013, Oct = 8015, D1 = 8801, S1 = 8803, To = 8904, All = 8908;
-constexpr int RangeFrom = 8909, Cancel = 6003, Help = 6012, Stop = 6015, Reset = 6019, LaterVersion = 9700;
+constexpr int RangeFrom = 8909, Cancel = 6003, Help = 6012, Stop = 6015, Reset = 6019;
 constexpr int PcapFormat = 9770, PcapFilter = 9771, PcapSuffix = 9772, Gap = 9773, GapAuto = 9774;
 constexpr int LineSettingsText = 9775, Stopped = 9776, Capture = 9777, GapHint = 9778;
 }  // namespace TextNo
@@ -199,8 +200,7 @@ TFormExport::TFormExport(TMessageForm& box, ToolHost host, QWidget* parent)
     return b = captionedButton(this, name, text, texts_);
   };
   buttons->addWidget(button(btnHelp_, "btnHelp", TextNo::Help));
-  btnHelp_->setEnabled(false);  // the help pages come with a later version
-  hints_.emplace_back(btnHelp_, TextNo::LaterVersion);
+  connect(btnHelp_, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::Export); });
   buttons->addStretch();
   buttons->addWidget(button(btnExport_, "btnExport", TextNo::ExportButton));
   buttons->addWidget(button(btnStop_, "btnStop", TextNo::Stop));

@@ -88,6 +88,10 @@ class TFormExport : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
+
  private:
   QGroupBox* group(int text, const char* name, QWidget* parent);
   QCheckBox* checkBox(int text, const char* name, QWidget* parent);

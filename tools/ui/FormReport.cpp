@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "settings/Texts.h"
+#include "shell/HelpTopics.h"
 #include "tools/ui/TrackedNumber.h"
 
 namespace TextNo {
@@ -18,7 +19,7 @@ constexpr int Caption = 8900, Printer = 8901, UnknownPrinter = 8902, Include = 8
 constexpr int MPDetails = 8906, Summary = 8907, All = 8908, RangeFrom = 8909, Job = 8910, UnknownJob = 8911;
 constexpr int Special = 8912, NewPageNote = 8913, NewPage = 8914;
 constexpr int PrinterSetup = 9945, PageSetup = 9946, Print = 9948, PrintPdf = 9949, Reset = 6019, Cancel = 6003;
-constexpr int Help = 6012, LaterVersion = 9700;
+constexpr int Help = 6012;
 }  // namespace TextNo
 
 TFormReport::TFormReport(QWidget* parent) : QDialog(parent) {
@@ -93,8 +94,7 @@ TFormReport::TFormReport(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* help = buttons->addButton(Texts::text(TextNo::Help), QDialogButtonBox::HelpRole);
   help->setObjectName("btnHelp");
-  help->setEnabled(false);  // the help pages come with a later version
-  help->setToolTip(Texts::text(TextNo::LaterVersion));
+  connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::Report); });
   btnPrint_ = buttons->addButton(Texts::text(TextNo::Print), QDialogButtonBox::AcceptRole);
   btnPrint_->setObjectName("btnPrint");
   btnPdf_ = buttons->addButton(Texts::text(TextNo::PrintPdf), QDialogButtonBox::AcceptRole);

@@ -45,6 +45,10 @@ class TFormReport : public QDialog {
   QLabel* printerLabel() const { return printer_; }
   QLabel* jobLabel() const { return job_; }
 
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
+
  private:
   void detailsToggled();
   void rangeModeChanged();

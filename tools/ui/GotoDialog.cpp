@@ -21,6 +21,7 @@
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
 #include "settings/ui/WidgetTexts.h"
+#include "shell/HelpTopics.h"
 #include "tools/Measure.h"
 #include "tools/RecordReader.h"
 #include "tools/ui/TrackedNumber.h"
@@ -38,7 +39,7 @@ constexpr int DateTime = 8640, TimeNote = 8641, MeasurePage = 8642, MeasureGroup
 constexpr int AbsoluteFrom = 8646, Microseconds = 8649, Rounded = 8652, ResetRangeHint = 8655;
 constexpr int Progress = 8656, Bin = 8657, SignalFirst = 8803, ZeroWarning = 9013, Now = 9903;
 constexpr int Cancel = 6003, Help = 6012, Forward = 6014, Stop = 6015, Reverse = 6016, Reset = 6019;
-constexpr int LaterVersion = 9700, ErrorNote = 9779;
+constexpr int ErrorNote = 9779;
 }  // namespace TextNo
 
 QString tx(int n) { return Texts::text(n); }
@@ -93,9 +94,7 @@ TFormGoto::TFormGoto(TMessageForm& box, ToolHost host, QWidget* parent)
     return b = captionedButton(this, name, text, texts_);
   };
   buttons->addWidget(button(btnHelp_, "btnHelp", TextNo::Help));
-  // The help pages come with a later version: the button says so instead of doing nothing.
-  btnHelp_->setEnabled(false);
-  hints_.emplace_back(btnHelp_, TextNo::LaterVersion);
+  connect(btnHelp_, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::GotoSearchMeasure); });
   buttons->addStretch();
   buttons->addWidget(button(btnReverse_, "btnReverse", TextNo::Reverse));
   buttons->addWidget(button(btnForward_, "btnForward", TextNo::Forward));

@@ -96,6 +96,10 @@ class TFormGoto : public QDialog {
   // Escape closes as Cancel does: a search does not go on behind a hidden window.
   void reject() override;
 
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
+
  private:
   QWidget* createSearchPage();
   QWidget* createDataPage();

@@ -155,6 +155,9 @@ void ReportPrinting::run(const QString& recordFile, int64_t records, const ViewS
     QPageSetupDialog dialog(printer_.get(), &form);
     dialog.exec();
   };
+  QObject::connect(&form, &TFormReport::helpRequested, &form, [this](int topic) {
+    if (onHelp) onHelp(topic);
+  });
   form.FormShow(printer_->printerName(), jobName, records);
   const int answer = form.exec();
   placement.left = form.x();

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "settings/Configuration.h"
@@ -31,6 +32,8 @@ class ReportPrinting {
   // keeps in placement) and prints what the user chose.
   void run(const QString& recordFile, int64_t records, const ViewState& view, const ReportHeaderTexts& header,
            DialogPlacement& placement);
+  // The dialog's Help button.
+  std::function<void(int topic)> onHelp;
 
  private:
   TMessageForm& box_;

@@ -25,6 +25,7 @@
 #include "app/MessageForm.h"
 #include "settings/Texts.h"
 #include "settings/ui/WidgetTexts.h"
+#include "shell/HelpTopics.h"
 #include "triggers/ui/LinkedDataFields.h"
 #include "triggers/ui/TriggerParamsPool.h"
 
@@ -42,7 +43,7 @@ constexpr int ActionPage = 9047, SoundFile = 9049, OpenSoundHint = 9050, SoundTe
 constexpr int CommandFile = 9053, Parameter = 9054, OpenProgramHint = 9055, PoolHint = 9056, CommandTestHint = 9058;
 constexpr int StartCommand = 9059, PlaySound = 9060, TypeFirst = 9062, EventFirst = 9066;
 constexpr int OpenSoundTitle = 9070, OpenFileTitle = 9071;
-constexpr int Ok = 6006, Cancel = 6003, Help = 6012, LaterVersion = 9700;
+constexpr int Ok = 6006, Cancel = 6003, Help = 6012;
 constexpr int Title = 2100, Overwrite = 2110, NoTitle = 2112, BadSound = 2130, BadCommand = 2131, SaveChanges = 2132;
 constexpr int CannotArm = 9900, SoundFilter = 9901, AllFiles = 9902, Now = 9903, Test = 9904, Bytes = 9905;
 constexpr int LineFirst = 8801, SignalFirst = 8803, ParityShort = 8705;
@@ -115,7 +116,7 @@ TFormTrig::TFormTrig(TMessageForm& box, QWidget* parent) : QDialog(parent), box_
   auto* buttons = new QHBoxLayout;
   btnHelp = new QPushButton(this);
   btnHelp->setObjectName(QStringLiteral("btnHelp"));
-  btnHelp->setEnabled(false);  // the help pages come with a later version
+  connect(btnHelp, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic::TriggerEditor); });
   buttons->addWidget(btnHelp);
   buttons->addStretch();
   btnOK = new QPushButton(this);
@@ -395,7 +396,6 @@ void TFormTrig::InitialLoads() {
   btnOK->setText(tx(TextNo::Ok));
   btnCancel->setText(tx(TextNo::Cancel));
   btnHelp->setText(tx(TextNo::Help));
-  btnHelp->setToolTip(tx(TextNo::LaterVersion));
   data_->InitialLoads();
   pool_->InitialLoads();
   showByteCount();

@@ -76,6 +76,10 @@ class TFormTrig : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
 
+ signals:
+  // The Help button: the manual page of this dialog.
+  void helpRequested(int topic);
+
  private:
   QWidget* createDataPage();
   QWidget* createSignalPage();
