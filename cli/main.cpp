@@ -1,14 +1,20 @@
 // vorlog-cli: records and examines serial links without a window, for automation.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <csignal>
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "settings/Texts.h"
 #include "settings/Configuration.h"
+#include "settings/UserPath.h"
+#include "shell/AppVersion.h"
+#include "shell/HelpPages.h"
 
 namespace TextNo {
 constexpr int Usage = 9400, UnknownCommand = 9401, LangValue = 9441;
+constexpr int Manual = 9553, ManualMissing = 9554, Alerter = 9555, AlerterMissing = 9556;
 }
 
 namespace {
@@ -40,6 +46,19 @@ bool takeLanguage(QStringList& args) {
   return true;
 }
 
+// The version, and where this installation's manual and alerter are: what a user or a
+// support request needs to know about an installation.
+int printVersion() {
+  QString out = QStringLiteral("vorlog-cli %1\n").arg(appVersion());
+  const HelpPages::Page manual = HelpPages(HelpPages::defaultInstalledRoot(), userPath()).find(0);
+  out += Texts::text(manual.found ? TextNo::Manual : TextNo::ManualMissing).arg(QDir::cleanPath(manual.path)) + QLatin1Char('\n');
+  const QString alerter = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("klaxor"));
+  const bool alerterFound = QFileInfo(alerter).isExecutable();
+  out += Texts::text(alerterFound ? TextNo::Alerter : TextNo::AlerterMissing).arg(alerter) + QLatin1Char('\n');
+  printOut(out);
+  return manual.found && alerterFound ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +76,7 @@ int main(int argc, char** argv) {
     printOut(Texts::text(TextNo::Usage));
     return args.isEmpty() ? 2 : 0;
   }
+  if (args[0] == QLatin1String("--version")) return printVersion();
   const QString command = args.takeFirst();
   if (command == QLatin1String("ports")) return runPorts(args);
   if (command == QLatin1String("record")) return runRecord(args);
