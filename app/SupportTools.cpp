@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "settings/Texts.h"
+#include "settings/ui/WidgetTexts.h"
 #include "shell/AppVersion.h"
 #include "shell/HelpTopics.h"
 #include "shell/SupportLinks.h"
@@ -19,15 +20,10 @@ constexpr int Title = 9312, About = 9313, HomeCaption = 9314, MailCaption = 9315
 }  // namespace TextNo
 
 namespace {
-QPushButton* button(QWidget* parent, const char* name) {
-  auto* b = new QPushButton(parent);
-  b->setObjectName(QString::fromLatin1(name));
-  return b;
-}
+QPushButton* button(QWidget* parent, const char* name) { return namedWidget<QPushButton>(parent, name); }
 
 QLabel* selectable(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
+  auto* l = namedWidget<QLabel>(parent, name);
   l->setTextFormat(Qt::PlainText);
   l->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return l;

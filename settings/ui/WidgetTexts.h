@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <utility>
 #include <vector>
 
@@ -13,3 +14,11 @@ using HintTexts = std::vector<std::pair<QWidget*, int>>;
 void applyWidgetTexts(const CaptionTexts& captions, const HintTexts& hints);
 // A push button named for tests and scripts whose caption is one numbered text.
 QPushButton* captionedButton(QWidget* parent, const char* objectName, int text, CaptionTexts& captions);
+
+// A widget named for tests and scripts.
+template <class W>
+W* namedWidget(QWidget* parent, const char* objectName) {
+  auto* w = new W(parent);
+  w->setObjectName(QString::fromLatin1(objectName));
+  return w;
+}

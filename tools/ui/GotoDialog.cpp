@@ -46,15 +46,10 @@ QString tx(int n) { return Texts::text(n); }
 
 constexpr int kTriggerNumbers = 1000;
 
-QPushButton* resetButton(QWidget* parent, const char* name) {
-  auto* b = new QPushButton(parent);
-  b->setObjectName(QString::fromLatin1(name));
-  return b;
-}
+QPushButton* resetButton(QWidget* parent, const char* name) { return namedWidget<QPushButton>(parent, name); }
 
 QLineEdit* resultField(QWidget* parent, const char* name) {
-  auto* f = new QLineEdit(parent);
-  f->setObjectName(QString::fromLatin1(name));
+  auto* f = namedWidget<QLineEdit>(parent, name);
   f->setReadOnly(true);
   f->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   return f;
