@@ -18,6 +18,7 @@
 namespace TextNo {
 constexpr int NoBrowser = 199, Error = 206, Close = 6002;
 constexpr int PageMissing = 9307, PageMissingTitle = 9308, LinkFailedTitle = 9309, LinkFailed = 9310, Copy = 9311;
+constexpr int ManualMissing = 9319;
 }  // namespace TextNo
 
 HelpCommands::HelpCommands(TMessageForm& box, QString userPath, QWidget* parent)
@@ -105,6 +106,11 @@ TSupportTools& HelpCommands::supportWindow() {
     connect(support_, &TSupportTools::updateCheckRequested, this, &HelpCommands::updateCheckRequested);
   }
   return *support_;
+}
+
+QString HelpCommands::manualProblem() const {
+  const HelpPages::Page start = pages_.find(0);
+  return start.found ? QString() : Texts::text(TextNo::ManualMissing).arg(start.path);
 }
 
 void HelpCommands::showSupportWindow() {

@@ -29,6 +29,10 @@ class HelpCommands : public QObject {
   // Opens a link; when no program takes it, a small window shows the address to copy.
   bool openLink(const QUrl& url);
 
+  // Empty when the manual's start page is there; else one line naming where it was looked
+  // for, so that a missing manual is told at start and not only at the first Help.
+  QString manualProblem() const;
+
   void showSupportWindow();
   TSupportTools& supportWindow();
   // The window's "could not open" note for links, while it is shown (tests read it).

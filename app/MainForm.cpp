@@ -934,6 +934,11 @@ void TFormMain::FormShow() {
   if (config_.gotoDialog.visible) formGoto_->showPage(TFormGoto::Page(formGoto_->pageIndex()));
   if (config_.exportDialog.visible) formExport_->openDialog();
   if (beginRecording_) btnRecordClick();
+  // A missing manual is said at start, beside what else could not be used.
+  if (const QString manual = helpCommands_->manualProblem(); !manual.isEmpty()) {
+    const QString shown = statusBar()->currentMessage();
+    statusBar()->showMessage(shown.isEmpty() ? manual : shown + QStringLiteral("; ") + manual, 30000);
+  }
   // Once the window is up; the answer comes whenever it comes and blocks nothing.
   if (config_.checkForUpdatesAtProgStart) QTimer::singleShot(0, updateCommands_.get(), &UpdateCommands::checkAtStart);
   startupDone_ = true;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -136,7 +137,13 @@ TEST_F(HelpUiTest, EveryHelpButtonOpensItsDialogsPage) {
 TEST_F(HelpUiTest, MissingPageAndMissingBrowserAreToldApart) {
   QStringList said;
   BoxRecorder recorder(box, said);
-  main->action("actHelp")->trigger();  // nothing installed
+  main->show();  // nothing installed: the start says so on the status line, without a box
+  runFor(5);
+  EXPECT_TRUE(main->statusBar()->currentMessage().contains(
+      Texts::text(9319).arg(QDir::cleanPath(installed.filePath("help/en/webhelp/UserManual.htm")))))
+      << qPrintable(main->statusBar()->currentMessage());
+  EXPECT_TRUE(said.isEmpty());
+  main->action("actHelp")->trigger();
   ASSERT_EQ(said.size(), 1);
   EXPECT_TRUE(caught.urls.isEmpty());
   EXPECT_TRUE(said[0].contains("UserManual.htm")) << qPrintable(said[0]);
