@@ -67,7 +67,9 @@ TEST(SysfsTty, LatencyTimerReadsNumbersAndNamesWhatItCannotRead) {
     const LatencyReading r = SysfsTty(sys.root()).latencyTimer(QStringLiteral("ttyUSB0"));
     EXPECT_EQ(r.ms, c.ms);
     EXPECT_EQ(int(r.problem), int(c.problem));
-    if (c.problem == SysfsProblem::Garbage) EXPECT_EQ(r.detail.toStdString(), c.detail);
+    if (c.problem == SysfsProblem::Garbage) {
+      EXPECT_EQ(r.detail.toStdString(), c.detail);
+    }
   }
 }
 
@@ -149,7 +151,9 @@ TEST(LowLatencyRequest, AsksOnceAndPutsBackOnlyWhatItChanged) {
     LowLatencyRequest r(io);
     EXPECT_EQ(r.request(3), c.granted);
     EXPECT_EQ(r.granted(), c.granted);
-    if (c.granted) EXPECT_TRUE(io.flags & LL);
+    if (c.granted) {
+      EXPECT_TRUE(io.flags & LL);
+    }
     r.restore(3);
     r.restore(3);  // a second close changes nothing
     EXPECT_EQ(io.flags, c.before);

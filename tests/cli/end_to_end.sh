@@ -253,9 +253,9 @@ if [ -n "${PTY_FEEDER:-}" ]; then
   kill -INT $pid
   wait $pid && ok || bad "the paced recording ends with status 0"
   # The port list says per port what its driver reports.
-  expect_rc 0 "ports" "$CLI" ports
-  contains "$WORK/out" "driver: pty; modem-line changes: none" "the driver and its modem lines in the port list"
-  contains "$WORK/out" "error kinds: approximated" "the error kinds in the port list"
+  "$CLI" ports >"$WORK/ports" 2>&1 && ok || bad "ports while the pseudo-terminals are there"
+  contains "$WORK/ports" "driver: pty; modem-line changes: none" "the driver and its modem lines in the port list"
+  contains "$WORK/ports" "error kinds: approximated" "the error kinds in the port list"
   exec {FEED[1]}>&-
   lead=$(sed -n 's/^stop mark stamped \(-*[0-9.]*\) ms.*/\1/p' "$WORK/out")
   python3 -c "import sys; sys.exit(0 if abs(float('${lead:-9999}')) < 50 else 1)" && ok || bad "stop mark $lead ms off the clock"
