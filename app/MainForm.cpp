@@ -153,6 +153,11 @@ void GuiRecorderUi::redrawGridFromFile() {
 void GuiRecorderUi::scrollToLast() { form_.eventView().scrollToLast(); }
 void GuiRecorderUi::startRedrawThread() { form_.eventView().startRedrawThread(); }
 void GuiRecorderUi::stopRedrawThread() { form_.eventView().stopRedrawThread(); }
+// Long enough to be read at the start of a recording; the options' port lists keep it.
+void GuiRecorderUi::showPortNotes(const QStringList& lines) {
+  constexpr int shownMs = 30 * 1000;
+  form_.statusBar()->showMessage(lines.join(QStringLiteral("  |  ")), shownMs);
+}
 
 // --- construction ---------------------------------------------------------------
 

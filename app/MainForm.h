@@ -71,6 +71,7 @@ class GuiRecorderUi : public RecorderUi {
   void scrollToLast() override;
   void startRedrawThread() override;
   void stopRedrawThread() override;
+  void showPortNotes(const QStringList& lines) override;
 
  private:
   TFormMain& form_;

@@ -73,6 +73,7 @@ OptionsSettings OptionsCommands::settings() const {
   s.skin = form_.skins().current();
   const Ports& p = form_.session().ports;
   s.ports = p.portListA;
+  s.portDetails = portDetails(s.ports);
   s.indexA = p.indexA < s.ports.size() ? p.indexA : -1;
   s.indexB = p.indexB < s.ports.size() ? p.indexB : -1;
   if (s.ports.size() == 1) s.indexB = s.indexA == 0 ? -1 : 0;  // one device cannot serve both lines
@@ -80,6 +81,26 @@ OptionsSettings OptionsCommands::settings() const {
   s.profile = profile_;
   s.standards = checkedStandards(c);
   return s;
+}
+
+// Device, description and what the driver reports, per port; a port this window holds
+// open (recording) answers from its open device, the others are looked at for a moment.
+QStringList OptionsCommands::portDetails(const QStringList& ports) const {
+  CaptureSession& session = form_.session();
+  QStringList details;
+  for (const QString& n : ports) {
+    const int com = n.toInt();
+    PortCapabilities caps;
+    for (const SerialPort* port : {&session.comA, &session.comB})
+      if (port->isOpen() && port->comNumber() == com) caps = port->capabilities();
+    if (!caps.known) caps = session.registry.capabilities(com);
+    QStringList lines{QStringLiteral("COM%1: %2").arg(n, session.registry.pathFor(com))};
+    for (const PortInfo& info : session.registry.ports())
+      if (info.comNumber == com && !info.description.isEmpty()) lines << info.description;
+    lines << describeCapabilities(caps);
+    details << lines.join(QLatin1Char('\n'));
+  }
+  return details;
 }
 
 void OptionsCommands::open(int page) { dialog().open(settings(), page); }

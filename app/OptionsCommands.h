@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include "settings/HardwareProfile.h"
 
@@ -31,6 +32,7 @@ class OptionsCommands {
 
  private:
   OptionsSettings settings() const;
+  QStringList portDetails(const QStringList& ports) const;
   void open(int page);
 
   TFormMain& form_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "capture/LineSettings.h"
+#include "capture/PortCapabilities.h"
 
 // Modem status byte as GetModemStatus returns it.
 namespace ModemBit {
@@ -42,4 +43,7 @@ class PortDevice {
   virtual void readPending() = 0;
   // Raises the priority of the device's own threads while recording; best effort.
   virtual void setThreadBoost(int levels) = 0;
+  // What the driver of the open device reports and does; devices without a driver
+  // (the simulated link) leave it unknown, which warns of nothing.
+  virtual PortCapabilities capabilities() const { return {}; }
 };

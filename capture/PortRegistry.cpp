@@ -201,6 +201,12 @@ bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
   return probeSerialDevice(path, why);
 }
 
+PortCapabilities PortRegistry::capabilities(int comNumber) const {
+  const QString path = pathFor(comNumber);
+  if (link_ || path.isEmpty() || isConsole(path)) return {};
+  return probePortCapabilities(path);
+}
+
 std::unique_ptr<PortDevice> PortRegistry::createDevice(int comNumber) const {
   const QString path = pathFor(comNumber);
   if (path.isEmpty()) return nullptr;

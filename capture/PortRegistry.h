@@ -48,6 +48,9 @@ class PortRegistry {
 
   bool IsPortAvailable(int comNumber, QString* why = nullptr) const;
   std::unique_ptr<PortDevice> createDevice(int comNumber) const;
+  // What a recording on the port would get from its driver; opens the device for a
+  // moment. Unknown for the simulated link and for ports that cannot be opened now.
+  PortCapabilities capabilities(int comNumber) const;
 
   // Devices that serve as the system console, as /dev paths.
   QStringList consoleDevices() const;

@@ -59,6 +59,8 @@ class SerialPort : public QObject, private PortSink {
   int inCount() const { return int(input_.size()); }
   uint8_t GetModemStatus();
   void SetThreadBoost(int levels);
+  // What the open device's driver reports and does; unknown while closed.
+  PortCapabilities capabilities() const { return device_ ? device_->capabilities() : PortCapabilities{}; }
   // Takes into the input buffer what the device holds right now (before a final drain).
   void readPending();
 

@@ -203,7 +203,61 @@ void dropDtrRts(int fd) {
   ioctlRetry(fd, TIOCMBIC, &lines);
 }
 
+// Driver, error counters, latency timer and the low-latency request, on an open fd.
+// The modem-line watch is the caller's: it depends on whether the lines can be read.
+void gatherCapabilities(int fd, const QString& path, const QString& sysRoot, LowLatencyRequest& lowLatency,
+                        PortCapabilities* caps) {
+  *caps = PortCapabilities{};
+  caps->known = true;
+  caps->lowLatency = lowLatency.request(fd);
+  serial_icounter_struct ic;
+  caps->errorCounters = readIcount(fd, &ic);
+  const SysfsTty sys(sysRoot);
+  const QString name = sys.ttyName(path);
+  // Pseudo-terminals have no entry in sysfs; their device number says what they are.
+  caps->driver = isPseudoTerminal(fd) ? QStringLiteral("pty") : sys.driver(name);
+  caps->latency = sys.latencyTimer(name);
+}
+
+// After a look at a device: on a first open the kernel raised DTR/RTS. With HUPCL
+// (the default) it drops them again on close; without it we must, or the monitor
+// would drive the link. Returns the errno of the HUPCL query (0 when it answered).
+int closeAfterLook(int fd) {
+  bool hupcl = true;
+  const int e = tio2::hangsUpOnClose(fd, &hupcl);
+  if (e == 0 && !hupcl) dropDtrRts(fd);
+  ::close(fd);
+  return e;
+}
+
 }  // namespace
+
+ModemWatch probeModemWatch(int fd) {
+  int lines = 0;
+  if (ioctlRetry(fd, TIOCMGET, &lines) < 0) return refused(errno) ? ModemWatch::None : ModemWatch::Unknown;
+  installWakeHandler();
+  std::atomic<bool> done{false};
+  int result = 0;  // 0 or the errno of the wait; read after the join
+  std::thread asker([&] {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, wakeSignal());
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    const int r = ::ioctl(fd, TIOCMIWAIT, (unsigned long)(TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD));
+    result = r == 0 ? 0 : errno;
+    done = true;
+  });
+  // A signal that comes before the wait began is lost: repeat until the thread is out.
+  const pthread_t handle = asker.native_handle();
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (done) break;
+    pthread_kill(handle, wakeSignal());
+  }
+  asker.join();
+  if (result == 0 || result == EINTR) return ModemWatch::Waits;
+  return refused(result) ? ModemWatch::Polls : ModemWatch::Unknown;
+}
 
 // ---------------------------------------------------------------------------------
 // ParmrkParser
@@ -407,6 +461,10 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
     }
   }
 
+  // Asked for after the settings took: a request that fails changes nothing to undo.
+  lowLatency_.emplace(*flagsIo_);
+  gatherCapabilities(fd, path_, sysRoot_, *lowLatency_, &caps_);
+
   fd_ = fd;
   sink_ = &sink;
   saved_ = saved;
@@ -428,7 +486,11 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   lastModem_ = 0;  // pseudo-terminals have no modem lines: they read as inactive
   if (sampleModem(fd_, &lines, &counts, &counting)) {
     lastModem_ = mapModem(lines);
+    // Asked before the thread starts, so the answer is there for the recording's start.
+    caps_.modemWatch = probeModemWatch(fd_);
     startModemThread(lastModem_, counting ? std::optional<ModemCounters>(counts) : std::nullopt);
+  } else {
+    caps_.modemWatch = refused(errno) ? ModemWatch::None : ModemWatch::Unknown;
   }
   return true;
 }
@@ -446,6 +508,9 @@ void TermiosDevice::close() {
   // Queued modem calls die with their receiver.
   delete guard_;
   guard_ = nullptr;
+  // Also after a lost device: the request fails quietly there.
+  if (lowLatency_) lowLatency_->restore(fd_);
+  lowLatency_.reset();
   tio2::restore(fd_, saved_);
   ioctlRetry(fd_, TIOCNXCL, nullptr);
   ::close(fd_);  // releases the lock
@@ -650,13 +715,20 @@ bool probeSerialDevice(const QString& path, QString* why) {
   // Never waits: the open does not wait for a carrier and the lock is only tried.
   const int fd = openLocked(path);
   if (fd < 0) return fail(gone(errno) ? Texts::text(TextNo::NoDeviceBehind).arg(path) : describeOpenError(path, errno));
-  // On a first open the kernel raised DTR/RTS. With HUPCL (the default) it drops
-  // them again on close; without it we must, or the monitor would drive the link.
-  bool hupcl = true;
-  const int e = tio2::hangsUpOnClose(fd, &hupcl);
-  if (e == 0 && !hupcl) dropDtrRts(fd);
-  ::close(fd);
+  const int e = closeAfterLook(fd);
   if (gone(e)) return fail(Texts::text(TextNo::NoDeviceBehind).arg(path));
   if (why) why->clear();
   return true;
+}
+
+PortCapabilities probePortCapabilities(const QString& path, const QString& sysRoot, SerialFlagsAccess* flags) {
+  const int fd = openLocked(path);
+  if (fd < 0) return {};
+  LowLatencyRequest lowLatency(flags ? *flags : systemSerialFlags());
+  PortCapabilities caps;
+  gatherCapabilities(fd, path, sysRoot, lowLatency, &caps);
+  caps.modemWatch = probeModemWatch(fd);
+  lowLatency.restore(fd);
+  closeAfterLook(fd);
+  return caps;
 }

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 #include <thread>
 
+#include "capture/PortCapabilities.h"
 #include "capture/PortDevice.h"
 #include "capture/Termios2.h"
 
@@ -87,6 +88,13 @@ class TermiosDevice : public PortDevice {
   uint8_t modemStatus() override;
   void readPending() override;
   void setThreadBoost(int levels) override;
+  // Known from the open on: driver, modem-line watch, error counters, latency timer, low latency.
+  PortCapabilities capabilities() const override { return caps_; }
+  // For tests: a sysfs tree of their own and the seam for the serial flags; before open.
+  void setSystemAccess(QString sysRoot, SerialFlagsAccess* flags) {
+    sysRoot_ = std::move(sysRoot);
+    flagsIo_ = flags ? flags : &systemSerialFlags();
+  }
 
   bool isOpen() const { return fd_ >= 0; }
   // Whether a thread watches the modem lines (not on pseudo-terminals).
@@ -120,6 +128,10 @@ class TermiosDevice : public PortDevice {
   bool reading_ = false;
   bool icountRefused_ = false;
   uint8_t lastModem_ = 0;
+  QString sysRoot_ = QStringLiteral("/sys");
+  SerialFlagsAccess* flagsIo_ = &systemSerialFlags();
+  std::optional<LowLatencyRequest> lowLatency_;
+  PortCapabilities caps_;
 
   std::thread modemThread_;
   std::atomic<bool> stop_{false};
@@ -133,3 +145,15 @@ class TermiosDevice : public PortDevice {
 // Whether path is a tty that exists, can be opened and whose lock is free right now.
 // Opens, tests the lock and closes again; on false, why says what is wrong.
 bool probeSerialDevice(const QString& path, QString* why);
+
+// Opens the device for a moment, as probeSerialDevice does, and asks its driver what
+// a recording would get (the low-latency request is undone before closing). Unknown
+// (known false) when the device cannot be opened right now.
+PortCapabilities probePortCapabilities(const QString& path, const QString& sysRoot = QStringLiteral("/sys"),
+                                       SerialFlagsAccess* flags = nullptr);
+
+// Whether the driver can wait for modem-line changes (TIOCMIWAIT), asked without
+// blocking: a helper thread asks and is knocked out of the wait by a signal. A
+// driver that cannot wait refuses at once; one that can returns only on a change or
+// when the signal ends the wait. None where the device has no modem lines at all.
+ModemWatch probeModemWatch(int fd);

@@ -32,6 +32,9 @@ int runPorts(const QStringList& in) {
                .arg(p.path, -20)
                .arg(p.description.isEmpty() ? QStringLiteral("-") : p.description)
                .arg(available ? QString() : Texts::text(TextNo::NotAvailable).arg(why));
+    // What a recording would get from the driver, on a line of its own under the port.
+    const QStringList caps = available ? describeCapabilities(registry.capabilities(p.comNumber)) : QStringList();
+    if (!caps.isEmpty()) out += QStringLiteral("       ") + caps.join(QStringLiteral("; ")) + QLatin1Char('\n');
   }
   if (out.isEmpty()) out = Texts::text(TextNo::NoPorts) + QLatin1Char('\n');
   printOut(out);

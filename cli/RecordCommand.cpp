@@ -36,8 +36,15 @@ constexpr int OpenError = 3001;
 
 namespace {
 
-// The window side of the recorder, on a terminal: only the status texts matter.
-class CliUi : public RecorderUi {};
+// The window side of the recorder, on a terminal: only the status texts matter, and
+// what the ports' drivers will miss, one line each on standard error (also with --quiet:
+// these are warnings, not progress).
+class CliUi : public RecorderUi {
+ public:
+  void showPortNotes(const QStringList& lines) override {
+    for (const QString& line : lines) printErr(QStringLiteral("vorlog-cli: ") + line + QLatin1Char('\n'));
+  }
+};
 
 // "3", "COM3" or a device path, with a message when it gives no port: 0 for a number
 // out of range (a mistake on the command line), -1 for a device that cannot be had

@@ -66,6 +66,7 @@ void Recorder::btnRecordClick() {
   } else {
     // From here until the recorder unloads, the engine holds the triggers.
     p_.triggers.setRecorderLoaded(true);
+    portLimitsTold_ = false;
     if (!paused_) StartRecorder();
   }
   p_.ui.scrollToLast();
@@ -169,6 +170,17 @@ bool Recorder::openPorts() {
   return true;
 }
 
+// A USB adapter's driver may not wait for modem-line changes, keep no error counters or
+// hold bytes back for its latency timer: the user learns it before trusting the record.
+void Recorder::tellPortLimits() {
+  QStringList lines;
+  for (SerialPort* port : {&p_.comA, &p_.comB}) {
+    const QString name = QStringLiteral("COM%1 (%2)").arg(QString::number(port->comNumber()), port->devicePath());
+    lines << recordingNoteTexts(port->capabilities(), name);
+  }
+  if (!lines.isEmpty()) p_.ui.showPortNotes(lines);
+}
+
 void Recorder::closePorts() {
   p_.comA.SetOpen(false);
   p_.comB.SetOpen(false);
@@ -181,6 +193,10 @@ bool Recorder::StartRecorder() {
     recDown_ = false;
     UnloadRecorder();
     return false;
+  }
+  if (!portLimitsTold_) {
+    portLimitsTold_ = true;
+    tellPortLimits();
   }
   // Handshake changes are recorded whatever triggers take part; the gate alone decides.
   p_.handler.ArmPortStatusTriggers();

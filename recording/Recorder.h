@@ -72,6 +72,7 @@ class Recorder {
   bool checkAppendable();
   bool openPorts();
   void closePorts();
+  void tellPortLimits();
   bool prepareAppend();
   bool prepareNewFile();
   void setRecordOnControls();
@@ -87,5 +88,6 @@ class Recorder {
   int recordMode_ = Append;
   int loadMode_ = 3;
   bool resumePending_ = false;  // the next start resumes a paused recording
+  bool portLimitsTold_ = false;  // a resume does not tell them again
   EventRecord appendFirst_{}, appendLast_{};  // the ends of a file to be appended to, as checked
 };

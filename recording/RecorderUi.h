@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 
 // What the recorder does to the window. The main window implements it; the
 // command-line tool shows only the status texts. Defaults do nothing.
@@ -20,4 +21,6 @@ class RecorderUi {
   virtual void startRedrawThread() {}
   // Lets the redraw thread finish its pass, then ends it.
   virtual void stopRedrawThread() {}
+  // Once per recording: what the ports' drivers will miss or only approximate, one line each.
+  virtual void showPortNotes(const QStringList& /*lines*/) {}
 };

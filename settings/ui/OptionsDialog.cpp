@@ -220,7 +220,10 @@ void TFormOptions::open(const OptionsSettings& settings, int page) {
   cbTheme_->setCurrentIndex(qMax(0, cbTheme_->findData(state_.skin)));
   for (QComboBox* c : {cbComA_, cbComB_}) {
     c->clear();
-    for (const QString& n : state_.ports) c->addItem(QStringLiteral("COM") + n);
+    for (qsizetype i = 0; i < state_.ports.size(); ++i) {
+      c->addItem(QStringLiteral("COM") + state_.ports[i]);
+      if (i < state_.portDetails.size()) c->setItemData(int(i), state_.portDetails[i], Qt::ToolTipRole);
+    }
   }
   showPorts();
   cbSelHwProfile_->clear();
@@ -239,6 +242,8 @@ void TFormOptions::open(const OptionsSettings& settings, int page) {
 void TFormOptions::showPorts() {
   cbComA_->setCurrentIndex(state_.indexA);  // -1 shows the hint: the line has no port
   cbComB_->setCurrentIndex(state_.indexB);
+  // The chosen port's driver and what it reports, also while the list is closed.
+  for (QComboBox* c : {cbComA_, cbComB_}) c->setToolTip(c->currentData(Qt::ToolTipRole).toString());
 }
 
 void TFormOptions::showProfile() {

@@ -23,6 +23,7 @@ struct OptionsSettings {
   QList<int> skinNumbers;  // the skin number of each entry; when empty, the index is the number
   int skin = 0;            // the skin number
   QStringList ports;  // COM numbers both lines can be wired to
+  QStringList portDetails;  // per port: device, description and what its driver reports (tool tips)
   int indexA = 0;     // -1: the line has no port
   int indexB = 0;
   QString profileName;  // the file name in profiles/ without its extension

@@ -476,6 +476,53 @@ TEST_F(TermiosPort, PtyHasNoModemLinesAndNoModemThread) {
   port.SetThreadBoost(0);
 }
 
+// A driver that takes the low-latency flag, standing in behind the seam.
+struct TakingFlags : SerialFlagsAccess {
+  int flags = 0;
+  int get(int, int* out) override {
+    *out = flags;
+    return 0;
+  }
+  int set(int, int f) override {
+    flags = f;
+    return 0;
+  }
+};
+
+TEST_F(TermiosPort, PtyReportsWhatItLacksAndLowLatencyIsPutBackOnClose) {
+  auto expectPty = [](const PortCapabilities& c) {
+    EXPECT_TRUE(c.known);
+    EXPECT_EQ(c.driver, QStringLiteral("pty"));
+    EXPECT_EQ(c.modemWatch, ModemWatch::None);
+    EXPECT_FALSE(c.errorCounters);
+    EXPECT_FALSE(c.lowLatency);  // no TIOCSSERIAL on a pseudo-terminal: no error either
+    EXPECT_EQ(c.latency.ms, -1);
+  };
+  RecordingSink sink;
+  {
+    TermiosDevice d(pty.slave);
+    ASSERT_TRUE(d.open(LineSettings{}, sink, nullptr));
+    expectPty(d.capabilities());
+  }
+  expectPty(probePortCapabilities(pty.slave));
+  EXPECT_FALSE(probePortCapabilities(QStringLiteral("/dev/vorlog-no-such-port")).known);
+
+  // Where the driver takes the flag: on while open, off again after close, also
+  // when the other end hung up in between.
+  for (bool hangUp : {false, true}) {
+    SCOPED_TRACE(hangUp ? "hung up" : "plain close");
+    TakingFlags flags;
+    TermiosDevice d(pty.slave);
+    d.setSystemAccess(QStringLiteral("/nonexistent"), &flags);
+    ASSERT_TRUE(d.open(LineSettings{}, sink, nullptr));
+    EXPECT_TRUE(d.capabilities().lowLatency);
+    EXPECT_TRUE(flags.flags & LowLatencyRequest::kFlag);
+    if (hangUp) pty.closeMaster();
+    d.close();
+    EXPECT_EQ(flags.flags, 0);
+  }
+}
+
 TEST_F(TermiosPort, FlushAndReadPendingWorkOnWhatTheKernelHolds) {
   const int fd = ::open(pty.slave.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(fd, 0);
@@ -622,6 +669,28 @@ TEST_F(TermiosModemThread, ReportsChangesAndStopsPromptlyWhileBlocked) {
     ASSERT_TRUE(port.SetOpen(true));
   }
   QCoreApplication::processEvents();  // calls queued by closed devices must go nowhere
+}
+
+TEST_F(TermiosModemThread, OpenAndTheListingTellWhatTheDriverReports) {
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "driver refuses wait and counters" : "driver waits and counts");
+    fakemodem::refuseWait = refuse;
+    {
+      std::lock_guard<std::mutex> lock(fakemodem::mutex);
+      fakemodem::refuseCounters = refuse;
+    }
+    RecordingSink sink;
+    TermiosDevice d(pty.slave);
+    ASSERT_TRUE(d.open(LineSettings{}, sink, nullptr));
+    EXPECT_EQ(d.capabilities().modemWatch, refuse ? ModemWatch::Polls : ModemWatch::Waits);
+    EXPECT_EQ(d.capabilities().errorCounters, !refuse);
+    d.close();
+    // The look the port list takes never blocks in the wait.
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(probePortCapabilities(pty.slave).modemWatch, refuse ? ModemWatch::Polls : ModemWatch::Waits);
+    EXPECT_LT(t.elapsed(), 500);
+  }
 }
 
 TEST_F(TermiosModemThread, PollsWhereTheDriverCannotWait) {

@@ -228,6 +228,9 @@ if [ -n "${PTY_FEEDER:-}" ]; then
   [ $? -eq 1 ] && ok || bad "a pulled adapter ends the recording with status 1"
   wait "$FEED_PID" 2>/dev/null
   contains "$WORK/err" "connection to the COM port was lost" "the lost-port message"
+  # What the pseudo-terminals' driver lacks is said once per port, with --quiet too.
+  [ "$(grep -c "no modem lines" "$WORK/err")" -eq 2 ] && ok || bad "one modem-line note per port"
+  [ "$(grep -c "keeps no error counters" "$WORK/err")" -eq 2 ] && ok || bad "one error-kind note per port"
   "$CLI" dump "$WORK/pty.vrd" >"$WORK/dump"
   contains "$WORK/dump" "D1 FF" "a 0xFF byte survives"
   contains "$WORK/dump" "D2 4F O" "the D2 line arrives on port A"
@@ -249,6 +252,10 @@ if [ -n "${PTY_FEEDER:-}" ]; then
   sleep 0.3
   kill -INT $pid
   wait $pid && ok || bad "the paced recording ends with status 0"
+  # The port list says per port what its driver reports.
+  "$CLI" ports >"$WORK/ports" 2>&1 && ok || bad "ports while the pseudo-terminals are there"
+  contains "$WORK/ports" "driver: pty; modem-line changes: none" "the driver and its modem lines in the port list"
+  contains "$WORK/ports" "error kinds: approximated" "the error kinds in the port list"
   exec {FEED[1]}>&-
   lead=$(sed -n 's/^stop mark stamped \(-*[0-9.]*\) ms.*/\1/p' "$WORK/out")
   python3 -c "import sys; sys.exit(0 if abs(float('${lead:-9999}')) < 50 else 1)" && ok || bad "stop mark $lead ms off the clock"

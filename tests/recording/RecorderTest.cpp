@@ -26,7 +26,9 @@ namespace {
 
 struct StatusUi : RecorderUi {
   std::vector<int> texts;
+  std::vector<QStringList> notes;
   void setStatusText(int n) override { texts.push_back(n); }
+  void showPortNotes(const QStringList& lines) override { notes.push_back(lines); }
 };
 
 std::vector<EventRecord> readAll(const QString& path) { return readRecordFile(path); }
@@ -180,6 +182,34 @@ TEST_F(RecorderFixture, PauseClosesThePortsAndResumeRecordsTheLines) {
   int stops = 0;
   for (const auto& e : r) stops += isMark(e, Mark::UserStop);
   EXPECT_EQ(stops, 1);
+}
+
+TEST_F(RecorderFixture, WhatADriverLacksIsToldOncePerRecording) {
+  // Port A on a driver that can neither wait for modem lines nor count errors; B fine.
+  a.state->caps.known = true;
+  a.state->caps.driver = QStringLiteral("cp210x");
+  a.state->caps.modemWatch = ModemWatch::Polls;
+  b.state->caps.known = true;
+  b.state->caps.modemWatch = ModemWatch::Waits;
+  b.state->caps.errorCounters = true;
+  a.port.SetComNumber(3);
+  recorder.btnRecordClick();
+  ASSERT_EQ(ui.notes.size(), 1u);
+  ASSERT_EQ(ui.notes[0].size(), 2);  // polled lines, approximated error kinds
+  EXPECT_TRUE(ui.notes[0][0].startsWith(QStringLiteral("COM3 (FAKE): ")));
+  recorder.btnPauseClick();
+  recorder.btnPauseClick();  // resumed: the ports opened again, nothing new to say
+  recorder.btnStopClick();
+  EXPECT_EQ(ui.notes.size(), 1u);
+  recorder.btnRECreplaceClick();
+  recorder.btnRecordClick();  // a new recording says it again
+  recorder.btnStopClick();
+  EXPECT_EQ(ui.notes.size(), 2u);
+  // Drivers that report everything: not a word.
+  a.state->caps = b.state->caps;
+  recorder.btnRecordClick();
+  recorder.btnStopClick();
+  EXPECT_EQ(ui.notes.size(), 2u);
 }
 
 TEST_F(RecorderFixture, StopKeepsWhatWasStillWaiting) {

@@ -17,6 +17,7 @@ class FakeDevice : public PortDevice {
     int flushes = 0;
     std::string pendingInKernel;  // delivered by readPending only
     LineSettings settings;
+    PortCapabilities caps;  // what the fake driver reports
   };
   explicit FakeDevice(std::shared_ptr<State> s) : s_(std::move(s)) {}
   QString path() const override { return QStringLiteral("FAKE"); }
@@ -41,6 +42,7 @@ class FakeDevice : public PortDevice {
     }
   }
   void setThreadBoost(int) override {}
+  PortCapabilities capabilities() const override { return s_->caps; }
 
  private:
   std::shared_ptr<State> s_;

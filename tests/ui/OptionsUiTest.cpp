@@ -141,6 +141,19 @@ TEST_F(OptionsTest, OkCreatesANewProfileAndAsksBeforeOverwriting) {
   EXPECT_EQ(accepted[1][0].value<OptionsSettings>().indexA, 2);
 }
 
+TEST_F(OptionsTest, EachPortTellsItsDriverAsToolTipAlsoWhenChosen) {
+  opened.portDetails = {"COM1: /dev/ttyUSB0\ndriver: ftdi_sio", "COM2: /dev/pts/4\ndriver: pty",
+                        "COM3: /dev/ttyS1\ndriver: serial8250"};
+  show();
+  auto* comA = child<QComboBox>("cbComA");
+  auto* comB = child<QComboBox>("cbComB");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(comA->itemData(i, Qt::ToolTipRole).toString(), opened.portDetails[i]);
+  EXPECT_EQ(comA->toolTip(), opened.portDetails[0]);
+  EXPECT_EQ(comB->toolTip(), opened.portDetails[1]);
+  form->cbComAChange(2);
+  EXPECT_EQ(comA->toolTip(), opened.portDetails[2]);
+}
+
 TEST_F(OptionsTest, RefusedNamesAndFailedSavesKeepTheDialogOpen) {
   show();
   QSignalSpy accepted(form.get(), &TFormOptions::accepted);
