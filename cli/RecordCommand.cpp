@@ -36,8 +36,15 @@ constexpr int OpenError = 3001;
 
 namespace {
 
-// The window side of the recorder, on a terminal: only the status texts matter.
-class CliUi : public RecorderUi {};
+// The window side of the recorder, on a terminal: only the notes matter, each on a line of its own.
+class CliUi : public RecorderUi {
+ public:
+  bool progressShown = false;  // a progress line without its line break stands on the terminal
+  void showNotice(const QString& text) override {
+    printErr((progressShown ? QStringLiteral("\nvorlog-cli: ") : QStringLiteral("vorlog-cli: ")) + text +
+             QLatin1Char('\n'));
+  }
+};
 
 // "3", "COM3" or a device path, with a message when it gives no port: 0 for a number
 // out of range (a mistake on the command line), -1 for a device that cannot be had
@@ -211,6 +218,8 @@ int runRecord(const QStringList& in) {
   TriggerEngine triggers({s.engine, s.handler, s.comA, s.comB, s.gate, clock, messages}, triggerList, actions);
   s.triggers.attach(&triggers);
   QObject::connect(&triggers, &TriggerEngine::stopRequested, [&] { finish(0); });
+  // Stopped short of a full disk: the recording is whole, but not as long as asked for.
+  QObject::connect(&s.freeSpace, &FreeSpaceGuard::stopRequested, [&] { finish(1); });
 
   const uint64_t writtenBefore = s.engine.writtenCount();
   // The limit counts the records after the start marks; the stop mark follows them.
@@ -261,6 +270,7 @@ int runRecord(const QStringList& in) {
            (triggers.statusText().isEmpty() ? QString() : QStringLiteral("  ") + triggers.statusText());
   };
   QTimer progress;
+  ui.progressShown = showProgress;
   if (showProgress) {
     QObject::connect(&progress, &QTimer::timeout, [&] { printErr(progressLine()); });
     progress.start(250);
