@@ -22,6 +22,7 @@ CaptureEngine::CaptureEngine(const Clock& clock, LiveViewBuffer& liveView)
     : clock_(clock), liveView_(liveView), frequency_(clock.frequency()) {
   record_ = zeroRecord();
   previous_ = beforeBatch_ = zeroRecord();
+  batch_.reserve(1024);  // the first burst of a recording costs no allocation
   activity_.fill(zeroRecord());
   loadStart_ = timeBase_ = lastWritten_ = clock_.now();
   UpdateCharacterTime(LineSettings{});
