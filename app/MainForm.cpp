@@ -135,6 +135,8 @@ QString recordFileProblem(const QString& path) {
 // --- the recorder's view --------------------------------------------------------
 
 void GuiRecorderUi::setStatusText(int textNumber) { form_.setStatusPanel6(Texts::text(textNumber)); }
+// Stays until another hint takes the line: a warning about the disk must not slip by.
+void GuiRecorderUi::showNotice(const QString& text) { form_.statusBar()->showMessage(text); }
 void GuiRecorderUi::setRecordOnControls() { form_.SetRecordOnControls(); }
 void GuiRecorderUi::setRecordOffControls() { form_.SetRecordOffControls(); }
 void GuiRecorderUi::setButtons(bool recDown, bool pauseDown, bool holdDown) {
@@ -229,6 +231,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   connect(&liveLightTimer_, &QTimer::timeout, this, &TFormMain::refreshLiveLights);
   for (SerialPort* port : {&session_->comA, &session_->comB})
     connect(port, &SerialPort::portLost, this, [this, port](const QString& reason) { portLost(port, reason); });
+  connect(&session_->freeSpace, &FreeSpaceGuard::stopRequested, this, &TFormMain::btnStopClick);
 
   skins_ = std::make_unique<SkinLoader>(options_.userPath, SkinLoader::Targets{this, btnREC, btnSTOP, btnPAUSE,
                                                      btnScrollTop, btnScrollBottom, triggerPanel_->view()});

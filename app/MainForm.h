@@ -59,6 +59,7 @@ class GuiRecorderUi : public RecorderUi {
  public:
   explicit GuiRecorderUi(TFormMain& form) : form_(form) {}
   void setStatusText(int textNumber) override;
+  void showNotice(const QString& text) override;
   void setRecordOnControls() override;
   void setRecordOffControls() override;
   void setButtons(bool recDown, bool pauseDown, bool holdDown) override;

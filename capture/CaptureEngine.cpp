@@ -10,6 +10,9 @@ void PendingEvent::clearDataAndErrors() {
 
 namespace {
 
+// Records collected at most before a batch is written (640 KB).
+constexpr size_t kMaxBatch = 8192;
+
 // Signal slots in record order S1, M1, S2, M2, M5, M3.
 constexpr ActivitySlot kSignalSlot[SignalCount] = {ActS1, ActM1, ActS2, ActM2, ActM5, ActM3};
 
@@ -18,7 +21,8 @@ constexpr ActivitySlot kSignalSlot[SignalCount] = {ActS1, ActM1, ActS2, ActM2, A
 CaptureEngine::CaptureEngine(const Clock& clock, LiveViewBuffer& liveView)
     : clock_(clock), liveView_(liveView), frequency_(clock.frequency()) {
   record_ = zeroRecord();
-  previous_ = zeroRecord();
+  previous_ = beforeBatch_ = zeroRecord();
+  batch_.reserve(1024);  // the first burst of a recording costs no allocation
   activity_.fill(zeroRecord());
   loadStart_ = timeBase_ = lastWritten_ = clock_.now();
   UpdateCharacterTime(LineSettings{});
@@ -77,6 +81,14 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
 
   liveView_.append(r);
 
+  if (batchDepth_ > 0 && sink_) {
+    if (batch_.empty()) beforeBatch_ = previous_;
+    batch_.push_back(r);
+    previous_ = r;
+    // A flood in one notification is written in slices: memory stays bounded.
+    if (batch_.size() >= kMaxBatch) flushRecords();
+    return 0;
+  }
   if (!sink_ || !sink_->writeRecord(r)) {
     ++failed_;
     return 2;
@@ -84,6 +96,24 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
   previous_ = r;
   ++written_;
   return 0;
+}
+
+void CaptureEngine::endBatch() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0) flushRecords();
+}
+
+bool CaptureEngine::flushRecords() {
+  if (batch_.empty()) return true;
+  const size_t count = batch_.size();
+  const size_t done = sink_ ? sink_->writeRecords(batch_.data(), count) : 0;
+  written_ += done;
+  if (done < count) {
+    // Numbering goes on from the last record in the file, as after a single failed write.
+    failed_ += count - done;
+    previous_ = done > 0 ? batch_[done - 1] : beforeBatch_;
+  }
+  batch_.clear();
+  return done == count;
 }
 
 // Each line delivers at most one character per character time, but the two lines are

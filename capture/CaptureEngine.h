@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "capture/Clock.h"
 #include "capture/EventRecord.h"
@@ -25,6 +27,13 @@ class RecordSink {
   virtual ~RecordSink() = default;
   // Writes the 80 bytes at the current position; false when not all of them reached the file.
   virtual bool writeRecord(const EventRecord& record) = 0;
+  // Writes count records in order, as few system calls as the sink can; returns how many
+  // whole records reached the file. Nothing after the first one that failed is written.
+  virtual size_t writeRecords(const EventRecord* records, size_t count) {
+    size_t done = 0;
+    while (done < count && writeRecord(records[done])) ++done;
+    return done;
+  }
 };
 
 // Slots of the line activity table.
@@ -37,7 +46,11 @@ class CaptureEngine {
  public:
   CaptureEngine(const Clock& clock, LiveViewBuffer& liveView);
 
-  void setRecordSink(RecordSink* sink) { sink_ = sink; }
+  // What was collected for the old sink goes there first.
+  void setRecordSink(RecordSink* sink) {
+    flushRecords();
+    sink_ = sink;
+  }
   PendingEvent& pending() { return pending_; }
   const PendingEvent& pending() const { return pending_; }
 
@@ -45,7 +58,16 @@ class CaptureEngine {
   bool probeCounter() const { return frequency_ != 0; }
 
   // Completes the pending event into a record and writes it: 0 on success, 2 when the write failed.
+  // Inside a RecordBatch the record is collected instead (0) and written with the batch.
   int WriteEventRecord(uint16_t burstIndex, bool reset);
+  // A notification handler's records go out in one write when its batch ends, never
+  // later: no record waits in memory across a return to the event loop.
+  void beginBatch() { ++batchDepth_; }
+  void endBatch();
+  // Writes the collected records now (before a program starts, the recording stops or
+  // the file is read); false when not all of them reached the file.
+  bool flushRecords();
+  size_t pendingRecords() const { return batch_.size(); }
   // Writes one mark record (action 0 start, 1 stop, 2 detected) and clears the mark fields again.
   int RecordTriggerMark(int action, int triggerType, int triggerNumber);
   // Writes a system mark (mark type 99) with the pending values as they stand.
@@ -114,4 +136,20 @@ class CaptureEngine {
   uint64_t written_ = 0;
   uint64_t failed_ = 0;
   double markLead_ = 0;
+  int batchDepth_ = 0;
+  std::vector<EventRecord> batch_;
+  EventRecord beforeBatch_;  // previous_ before the batch's first record: where a failed write leaves it
+};
+
+// Collects the records written while it lives and writes them in one go when the
+// outermost one ends.
+class RecordBatch {
+ public:
+  explicit RecordBatch(CaptureEngine& engine) : engine_(engine) { engine_.beginBatch(); }
+  ~RecordBatch() { engine_.endBatch(); }
+  RecordBatch(const RecordBatch&) = delete;
+  RecordBatch& operator=(const RecordBatch&) = delete;
+
+ private:
+  CaptureEngine& engine_;
 };

@@ -37,9 +37,13 @@ int PortEventHandler::RecordComEvent(uint16_t burstIndex) {
 
 void PortEventHandler::ResetComEvent() { engine_.pending().clearAll(); }
 
+// Every handler writes its records in one go before it returns to the event loop.
 void PortEventHandler::onAvail(int count) {
   viewLock_.waitAndTake();
-  ComRecordAvailData(count);
+  {
+    RecordBatch batch(engine_);
+    ComRecordAvailData(count);
+  }
   viewLock_.release();
 }
 
@@ -85,14 +89,24 @@ void PortEventHandler::ComReadAllPendingData() { drain(false); }
 
 void PortEventHandler::readRemainingData() {
   viewLock_.waitAndTake();
-  comB_.readPending();
-  comA_.readPending();
-  drain(true);
+  {
+    RecordBatch batch(engine_);
+    comB_.readPending();
+    comA_.readPending();
+    drain(true);
+  }
   viewLock_.release();
 }
 
-void PortEventHandler::ComATriggerData(int handle) { triggers_.EvaluateTriggerEvent(comA_, handle); }
-void PortEventHandler::ComBTriggerData(int handle) { triggers_.EvaluateTriggerEvent(comB_, handle); }
+void PortEventHandler::ComATriggerData(int handle) {
+  RecordBatch batch(engine_);
+  triggers_.EvaluateTriggerEvent(comA_, handle);
+}
+
+void PortEventHandler::ComBTriggerData(int handle) {
+  RecordBatch batch(engine_);
+  triggers_.EvaluateTriggerEvent(comB_, handle);
+}
 
 bool PortEventHandler::ReadSignalStates() {
   if (!comA_.isOpen() || !comB_.isOpen()) return false;
@@ -110,6 +124,7 @@ bool PortEventHandler::ReadSignalStates() {
 }
 
 void PortEventHandler::onStatus(SerialPort& port, int handle) {
+  RecordBatch batch(engine_);
   // A line error on the base trigger has already been recorded by the line-error
   // handler; recording it again as a status event would count it twice.
   const bool baseLineTrigger =
@@ -131,6 +146,7 @@ void PortEventHandler::onStatus(SerialPort& port, int handle) {
 }
 
 void PortEventHandler::onLineError(SerialPort& port, int errorWord, bool d1Side) {
+  RecordBatch batch(engine_);
   PendingEvent& p = engine_.pending();
   const uint8_t pe = (errorWord & LineErrorBit::Parity) ? 1 : 0;
   const uint8_t fe = (errorWord & LineErrorBit::Framing) ? 1 : 0;

@@ -36,13 +36,18 @@ constexpr int OpenError = 3001;
 
 namespace {
 
-// The window side of the recorder, on a terminal: only the status texts matter, and
-// what the ports' drivers will miss, one line each on standard error (also with --quiet:
-// these are warnings, not progress).
+// The window side of the recorder, on a terminal: only the notes matter, each on a line
+// of its own on standard error (also with --quiet: these are warnings, not progress),
+// among them what the ports' drivers will miss.
 class CliUi : public RecorderUi {
  public:
+  bool progressShown = false;  // a progress line without its line break stands on the terminal
   void showPortNotes(const QStringList& lines) override {
-    for (const QString& line : lines) printErr(QStringLiteral("vorlog-cli: ") + line + QLatin1Char('\n'));
+    for (const QString& line : lines) showNotice(line);
+  }
+  void showNotice(const QString& text) override {
+    printErr((progressShown ? QStringLiteral("\nvorlog-cli: ") : QStringLiteral("vorlog-cli: ")) + text +
+             QLatin1Char('\n'));
   }
 };
 
@@ -218,6 +223,8 @@ int runRecord(const QStringList& in) {
   TriggerEngine triggers({s.engine, s.handler, s.comA, s.comB, s.gate, clock, messages}, triggerList, actions);
   s.triggers.attach(&triggers);
   QObject::connect(&triggers, &TriggerEngine::stopRequested, [&] { finish(0); });
+  // Stopped short of a full disk: the recording is whole, but not as long as asked for.
+  QObject::connect(&s.freeSpace, &FreeSpaceGuard::stopRequested, [&] { finish(1); });
 
   const uint64_t writtenBefore = s.engine.writtenCount();
   // The limit counts the records after the start marks; the stop mark follows them.
@@ -268,6 +275,7 @@ int runRecord(const QStringList& in) {
            (triggers.statusText().isEmpty() ? QString() : QStringLiteral("  ") + triggers.statusText());
   };
   QTimer progress;
+  ui.progressShown = showProgress;
   if (showProgress) {
     QObject::connect(&progress, &QTimer::timeout, [&] { printErr(progressLine()); });
     progress.start(250);

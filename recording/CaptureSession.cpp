@@ -12,10 +12,12 @@ CaptureSession::CaptureSession(const Clock& clk, MessageSink& messages, Recorder
       ports(comA, comB, engine, messages, environmentChanged),
       handler(engine, comA, comB, gate, viewLock, triggers),
       file(messages),
+      freeSpace(messages, ui),
       recorder(RecorderParts{engine, liveView, handler, comA, comB, file, gate, triggers, messages, ui,
                              environmentChanged, userPath}) {
   if (link) registry.useSimulation(link);
   engine.setRecordSink(&file);
+  recorder.setFreeSpaceGuard(&freeSpace);
 }
 
 CaptureSession::~CaptureSession() {

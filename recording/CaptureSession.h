@@ -12,6 +12,7 @@
 #include "capture/SerialPort.h"
 #include "capture/TriggerControl.h"
 #include "capture/ViewLock.h"
+#include "recording/FreeSpaceGuard.h"
 #include "recording/RecordFile.h"
 #include "recording/Recorder.h"
 #include "recording/RecorderUi.h"
@@ -40,5 +41,6 @@ class CaptureSession {
   Ports ports;
   PortEventHandler handler;
   RecordFile file;
+  FreeSpaceGuard freeSpace;  // stopRequested must reach the front end's stop
   Recorder recorder;
 };

@@ -208,13 +208,16 @@ bool RecordFile::cutPartialTail() {
   return true;
 }
 
-bool RecordFile::writeRecord(const EventRecord& record) {
-  if (recordingFd_ < 0) return false;  // nothing to write to: not a write error
-  const char* data = reinterpret_cast<const char*>(&record);
+bool RecordFile::writeRecord(const EventRecord& record) { return writeRecords(&record, 1) == 1; }
+
+size_t RecordFile::writeRecords(const EventRecord* records, size_t count) {
+  if (recordingFd_ < 0) return 0;  // nothing to write to: not a write error
+  const char* data = reinterpret_cast<const char*>(records);
+  const size_t total = count * kRecordSize;
   size_t done = 0;
   int err = 0;
-  while (done < kRecordSize) {
-    const ssize_t n = ::write(recordingFd_, data + done, kRecordSize - done);
+  while (done < total) {
+    const ssize_t n = writeCall_(recordingFd_, data + done, total - done);
     if (n > 0) {
       done += size_t(n);
     } else if (n < 0 && errno == EINTR) {
@@ -224,13 +227,12 @@ bool RecordFile::writeRecord(const EventRecord& record) {
       break;
     }
   }
-  if (done == kRecordSize) {
-    writePos_ += int64_t(kRecordSize);
-    return true;
-  }
+  const size_t whole = done / kRecordSize;
+  writePos_ += int64_t(whole * kRecordSize);
+  if (done == total) return count;
   // Leave no partial record behind: later records must stay at 80 n.
   // Where the cut fails, the next write still lands on the fragment's place.
-  if (done > 0 && ::ftruncate(recordingFd_, writePos_) != 0) err = errno;
+  if (done % kRecordSize != 0 && ::ftruncate(recordingFd_, writePos_) != 0) err = errno;
   ::lseek(recordingFd_, writePos_, SEEK_SET);
   if (!writeFailed_) {
     noteError(err);
@@ -238,7 +240,7 @@ bool RecordFile::writeRecord(const EventRecord& record) {
                   QStringLiteral("\n\n") + name_ + QStringLiteral("\n") + lastError_);
   }
   writeFailed_ = true;
-  return false;
+  return whole;
 }
 
 void RecordFile::ReadRecordAt(int32_t eventNumber) {

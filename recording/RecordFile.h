@@ -1,5 +1,9 @@
 #pragma once
 #include <QString>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstddef>
 #include <cstdint>
 
 #include "capture/CaptureEngine.h"
@@ -64,7 +68,12 @@ class RecordFile : public RecordSink {
   // Cuts a partial record left at the end (a crash mid-write) so appends stay aligned.
   bool cutPartialTail();
   bool writeRecord(const EventRecord& record) override;
+  // The records in one write; a write cut short keeps the whole records that made it.
+  size_t writeRecords(const EventRecord* records, size_t count) override;
   bool writeFailed() const { return writeFailed_; }
+  // The system call the records go out with; tests count calls or cut writes short.
+  using WriteCall = ssize_t (*)(int fd, const void* data, size_t length);
+  void setWriteCall(WriteCall call) { writeCall_ = call; }
 
   // View handle.
   void ReadRecordAt(int32_t eventNumber);
@@ -91,6 +100,7 @@ class RecordFile : public RecordSink {
   int viewFd_ = -1;
   int64_t writePos_ = 0;
   bool writeFailed_ = false;
+  WriteCall writeCall_ = ::write;
   QString lastError_;
   EventRecord readBuffer_;
   double previousTimeStamp_ = 0;

@@ -7,6 +7,7 @@
 #include "capture/RecordingGate.h"
 #include "capture/SerialPort.h"
 #include "capture/TriggerControl.h"
+#include "recording/FreeSpaceGuard.h"
 #include "recording/RecordFile.h"
 #include "recording/RecorderUi.h"
 #include "settings/MessageSink.h"
@@ -124,6 +125,7 @@ bool Recorder::prepareRecordFile() {
   p_.handler.clearStatusTriggers();
   p_.triggers.resetCursor();
   p_.ui.startRedrawThread();
+  if (freeSpace_) freeSpace_->start(p_.file.name());
   return true;
 }
 
@@ -217,6 +219,8 @@ void Recorder::StopRecorder(bool pausing) {
   p_.ui.setStatusText(TextNo::ReadingPending);
   // What already arrived belongs to the recording: take it before the ports close.
   p_.handler.readRemainingData();
+  // Called from inside a notification the batch is still open: the records go out now.
+  p_.engine.flushRecords();
   running_ = false;
   // A pause keeps the armed group, to arm it again on resume.
   if (pausing) p_.triggers.pauseSequence();
@@ -229,8 +233,10 @@ void Recorder::StopRecorder(bool pausing) {
 }
 
 void Recorder::UnloadRecorder() {
+  if (freeSpace_) freeSpace_->stop();
   p_.triggers.DisarmAllTriggers();  // also what a pause kept armed
   p_.engine.writeSystemMark(Mark::UserStop);  // fails silently when no file is open
+  p_.engine.flushRecords();  // everything in the file before it closes
   p_.liveView.resetLiveCount();
   p_.file.CloseRecordFile(H::Recording);
   p_.ui.stopRedrawThread();

@@ -4,6 +4,7 @@
 #include "capture/EventRecord.h"
 
 class CaptureEngine;
+class FreeSpaceGuard;
 class LiveViewBuffer;
 class MessageSink;
 class PortEventHandler;
@@ -36,6 +37,8 @@ class Recorder {
   enum RecordMode { Abort = 0, Append = 1, Replace = 2 };
 
   explicit Recorder(RecorderParts parts) : p_(parts) {}
+  // Watches the disk while a recording is loaded; none: no watch.
+  void setFreeSpaceGuard(FreeSpaceGuard* guard) { freeSpace_ = guard; }
 
   // User commands.
   void btnRecordClick();
@@ -79,6 +82,7 @@ class Recorder {
   void setRecordOffControls();
 
   RecorderParts p_;
+  FreeSpaceGuard* freeSpace_ = nullptr;
   bool running_ = false;
   bool paused_ = false;
   bool hold_ = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <QStringList>
 
 // What the recorder does to the window. The main window implements it; the
@@ -7,6 +8,9 @@ class RecorderUi {
  public:
   virtual ~RecorderUi() = default;
   virtual void setStatusText(int /*textNumber*/) {}
+  // A note about the running recording that must not go unseen (little disk space left):
+  // the window's status line, a line of its own on the terminal.
+  virtual void showNotice(const QString& /*text*/) {}
   // Actions, port settings lock, open dialogs, line lights, control locking.
   virtual void setRecordOnControls() {}
   virtual void setRecordOffControls() {}

@@ -263,6 +263,8 @@ void TriggerEngine::fire(int index) {
     DisarmAllTriggers();
     ArmNextTriggers();
   }
+  // A program started by the trigger finds the mark and everything before it in the file.
+  p_.capture.flushRecords();
   const std::vector<ActionFailure> failures = actions_.RunTriggerActions(t, QDateTime::currentDateTime());
   if (failures.empty()) return;
   QMetaObject::invokeMethod(

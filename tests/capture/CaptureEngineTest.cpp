@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "capture/CaptureEngine.h"
 #include "support/MemorySink.h"
@@ -204,6 +206,63 @@ TEST_F(EngineFixture, FailedWriteRepeatsTheNumber) {
   dataEvent('C');
   EXPECT_EQ(last().eventNumber, 2u);
   EXPECT_EQ(last().counters[CntD1], 3);
+}
+
+// Inside a batch the records reach the sink in one call when the outermost batch ends
+// (or when flushed early), numbered as if each had been written on its own.
+TEST_F(EngineFixture, BatchWritesOnceAtTheOutermostEnd) {
+  engine.WriteEventRecord(0, true);
+  {
+    RecordBatch outer(engine);
+    dataEvent('a');
+    {
+      RecordBatch inner(engine);
+      dataEvent('b');
+    }
+    EXPECT_EQ(sink.records.size(), 1u);  // the inner end writes nothing
+    EXPECT_EQ(engine.previousRecord().eventNumber, 2u);
+    dataEvent('c');
+  }
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_EQ(sink.batchSizes, (std::vector<size_t>{1, 3}));
+  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(sink.records[i].eventNumber, i);
+  EXPECT_EQ(engine.writtenCount(), 4u);
+  {
+    RecordBatch batch(engine);
+    dataEvent('d');
+    EXPECT_TRUE(engine.flushRecords());  // a program is about to start: out now
+    EXPECT_EQ(sink.records.size(), 5u);
+  }
+  EXPECT_EQ(sink.writeCalls, 3);  // nothing left for the end
+}
+
+// A disk that fills in the middle of a batch: the records that made it stay, the next
+// record takes the number of the first one lost, as after a single failed write.
+TEST_F(EngineFixture, BatchCutShortGoesOnFromTheLastRecordWritten) {
+  engine.WriteEventRecord(0, true);
+  sink.room = 3;
+  {
+    RecordBatch batch(engine);
+    for (char c : std::string("abcde")) dataEvent(c);
+  }
+  EXPECT_EQ(sink.records.size(), 3u);
+  EXPECT_EQ(engine.writtenCount(), 3u);
+  EXPECT_EQ(engine.failedCount(), 3u);
+  EXPECT_EQ(engine.previousRecord().eventNumber, 2u);
+  sink.room = 10;
+  dataEvent('f');
+  EXPECT_EQ(last().eventNumber, 3u);
+  EXPECT_EQ(last().d1Byte, 'f');
+  // Nothing reached the sink at all: numbering goes back to before the batch.
+  sink.fail = true;
+  {
+    RecordBatch batch(engine);
+    dataEvent('g');
+    dataEvent('h');
+  }
+  sink.fail = false;
+  dataEvent('i');
+  EXPECT_EQ(last().eventNumber, 4u);
 }
 
 TEST_F(EngineFixture, TriggerMarkSetsAndClearsTheMarkFields) {

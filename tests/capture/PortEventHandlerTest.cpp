@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "capture/CaptureEngine.h"
 #include "capture/PortEventHandler.h"
@@ -171,6 +174,58 @@ TEST_F(HandlerFixture, DataTriggerComesAfterItsCharactersAreRecorded) {
   a.receive("ok");
   EXPECT_EQ(matches, 3);
 }
+
+// Each notification's records reach the file in one write before it returns; none is
+// left waiting for the next one.
+struct BurstCase {
+  const char* name;
+  std::function<void(HandlerFixture&)> act;
+  std::vector<size_t> writes;  // records per write, in order
+};
+
+struct BurstWrites : HandlerFixture, ::testing::WithParamInterface<BurstCase> {};
+
+TEST_P(BurstWrites, OneWritePerNotification) {
+  GetParam().act(*this);
+  EXPECT_EQ(sink.batchSizes, GetParam().writes);
+  EXPECT_EQ(engine.pendingRecords(), 0u);
+  for (size_t i = 0; i < sink.records.size(); ++i) EXPECT_EQ(sink.records[i].eventNumber, i + 1);
+}
+
+const BurstCase kBursts[] = {
+    {"BurstOnOneLine", [](HandlerFixture& f) { f.h(), f.b.receive("ABCDEFGH"); }, {8}},
+    {"BothLinesAnnouncedOnce",
+     [](HandlerFixture& f) {
+       f.b.receive("12345");
+       f.a.receive("ab");
+       f.h().ComBTriggerAvail(5);
+     },
+     {5}},
+    {"DrainBeforeTheClose",
+     [](HandlerFixture& f) {
+       f.b.state->pendingInKernel = "tail";
+       f.a.state->pendingInKernel = "xy";
+       f.h().readRemainingData();
+     },
+     {4}},
+    {"ErrorThenItsCharacter",
+     [](HandlerFixture& f) {
+       f.h().ArmPortStatusTriggers();
+       f.a.lineError(LineErrorBit::Parity, true, 'B');
+     },
+     {1, 1}},
+    // The characters up to a match go out before the trigger is looked at.
+    {"PatternInsideABurst",
+     [](HandlerFixture& f) {
+       f.h();
+       f.a.port.AddDataTrigger("ok", true);
+       f.a.receive("xOKyz");
+     },
+     {3, 2}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Handler, BurstWrites, ::testing::ValuesIn(kBursts),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HandlerFixture, ClearingStatusTriggersRemovesThemFromThePorts) {
   h().ArmPortStatusTriggers();

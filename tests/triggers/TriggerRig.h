@@ -24,7 +24,9 @@ struct FakeLauncher : Launcher {
   std::vector<Start> starts;
   bool fail = false;
   bool stillRunning = true;
+  std::function<void()> onStart;  // looks at the world the moment a program would start
   int64_t start(const QString& program, const QStringList& args, QString* error) override {
+    if (onStart) onStart();
     starts.push_back({program, args});
     if (fail && error) *error = QStringLiteral("refused");
     return fail ? 0 : int64_t(starts.size());
