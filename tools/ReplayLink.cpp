@@ -104,7 +104,8 @@ bool ReplayLink::parseArgument(const QString& text, QString* path, double* speed
     *path = text.left(comma);
     return true;
   }
-  if (QFileInfo::exists(text)) return true;
+  // (No file name holds a NUL; the system would not be asked about one.)
+  if (!text.contains(QChar(0)) && QFileInfo::exists(text)) return true;
   if (error) *error = Texts::text(TextNo::BadSpeed).arg(text.mid(comma + 1));
   return false;
 }
