@@ -860,7 +860,8 @@ void TFormMain::setUpPorts() {
   QString error;
   if (!options_.replay.isEmpty()) {
     replay_ = std::make_unique<WindowReplay>(clock_, messages_);
-    connect(replay_.get(), &WindowReplay::replayEnded, this, &TFormMain::btnStopClick);
+    // Queued: the end may be noticed while a stop is already draining the ports.
+    connect(replay_.get(), &WindowReplay::replayEnded, this, &TFormMain::btnStopClick, Qt::QueuedConnection);
     connect(replay_.get(), &WindowReplay::noteChanged, this, &TFormMain::showSimulationNote);
     replay_->offer(options_.replay, options_.userPath, s.registry);
     BuildPortLists();
