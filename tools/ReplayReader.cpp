@@ -114,13 +114,6 @@ bool ReplayReader::open(const QString& path) {
     reader_.close();
     return false;
   }
-  if (tail > 0) {
-    // A recording keeps whole records even when killed: a part of one means the file
-    // was cut off on its way here, or is something else.
-    fail(TextNo::CutOff, {path, QString::number(tail)});
-    reader_.close();
-    return false;
-  }
   // Every record is looked at before the first is played: a damaged file gives no recording at all.
   std::vector<EventRecord> block(size_t(std::min<int64_t>(records_, RecordReader::kBlockRecords)));
   bool plain = false;
@@ -146,6 +139,14 @@ bool ReplayReader::open(const QString& path) {
         initial_[1] = statusOf(r, true);
       }
     }
+  }
+  // Whole records that are not a recording say more about the file than its size does.
+  if (tail > 0) {
+    // A recording keeps whole records even when killed: a part of one means the file
+    // was cut off on its way here, or is something else.
+    fail(TextNo::CutOff, {path, QString::number(tail)});
+    reader_.close();
+    return false;
   }
   if (!plain) {
     fail(TextNo::OnlyMarks, {path});

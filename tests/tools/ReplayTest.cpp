@@ -354,6 +354,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"cut_off", [] { return recordBytes({plain(0), data(1, 'a', -1)}).left(150); }, 9341},
         BadFile{"shorter_than_a_record", [] { return QByteArray(79, 'x'); }, 9341},
         BadFile{"text", [] { return QByteArray(160, 'x'); }, 9342},
+        BadFile{"text_of_any_length", [] { return QByteArray(250, 'x'); }, 9342},
         BadFile{"flag_out_of_range", [] { return recordBytes({plain(0), with(plain(1), [](EventRecord& r) { r.d2Flag = 2; })}); }, 9342},
         BadFile{"time_not_a_number", [] { return recordBytes({with(plain(0), [](EventRecord& r) { r.timeStamp = NAN; })}); }, 9342},
         BadFile{"unknown_mark", [] { return recordBytes({plain(0), mark(1, 42, 0)}); }, 9342},
