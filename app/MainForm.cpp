@@ -49,6 +49,7 @@
 #include "app/UpdateCommands.h"
 #include "capture/SerialPort.h"
 #include "capture/SimulatedLink.h"
+#include "app/WindowReplay.h"
 #include "recording/CaptureSession.h"
 #include "settings/Texts.h"
 #include "settings/ui/EnvironmentHeaderDialog.h"
@@ -865,7 +866,14 @@ void TFormMain::widenTriggerColumnsToTitles() { triggerPanel_->widenColumnsToTit
 void TFormMain::setUpPorts() {
   CaptureSession& s = *session_;
   QString error;
-  if (options_.simulate) {
+  if (!options_.replay.isEmpty()) {
+    replay_ = std::make_unique<WindowReplay>(clock_, messages_);
+    // Queued: the end may be noticed while a stop is already draining the ports.
+    connect(replay_.get(), &WindowReplay::replayEnded, this, &TFormMain::btnStopClick, Qt::QueuedConnection);
+    connect(replay_.get(), &WindowReplay::noteChanged, this, &TFormMain::showSimulationNote);
+    replay_->offer(options_.replay, options_.userPath, s.registry);
+    BuildPortLists();
+  } else if (options_.simulate) {
     simulated_ = true;
   } else {
     if (!s.registry.scan(&error)) qWarning("port numbering not kept: %s", qPrintable(error));
@@ -901,7 +909,9 @@ void TFormMain::BuildPortLists() {
 }
 
 void TFormMain::showSimulationNote() {
-  if (simulated_) {
+  if (replay_) {
+    statusPanels_[4]->setText(replay_->statusNote());
+  } else if (simulated_) {
     statusPanels_[4]->setText(tx(noPortsFound_ ? TextNo::SimulatedNoPorts : TextNo::SimulatedLink).arg(scenarioNote_));
   } else {
     statusPanels_[4]->setText(

@@ -37,6 +37,7 @@ class QWidget;
 class Recorder;
 class SerialPort;
 class SimulatedLink;
+class WindowReplay;
 class SkinLoader;
 class StatusLight;
 class ProcessLauncher;
@@ -93,6 +94,7 @@ struct MainFormOptions {
   QString userPath;       // ends with '/'
   bool simulate = false;  // the simulated link even when serial ports are there
   QString scenario;       // empty: the built-in one; "stress"; else a scenario file
+  QString replay;         // a record file played back as the link: FILE.vrd[,SPEED]
   // Where serial devices come from; empty: the system's list. Tests pass their own.
   PortRegistry::Enumerator enumerator;
 };
@@ -275,6 +277,7 @@ class TFormMain : public QMainWindow {
   MonotonicClock clock_;
   GuiRecorderUi ui_;
   std::unique_ptr<SimulatedLink> link_;
+  std::unique_ptr<WindowReplay> replay_;
   std::unique_ptr<CaptureSession> session_;
   std::unique_ptr<EnvironmentCommands> envCommands_;
   std::unique_ptr<RecordFileCommands> recordFileCommands_;

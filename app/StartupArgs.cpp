@@ -24,6 +24,8 @@ StartupOptions parseStartupOptions(const QStringList& args) {
     if (name == QLatin1String("--simulate")) {
       o.simulate = true;
       o.scenario = value;
+    } else if (name == QLatin1String("--replay") && hasValue && !value.isEmpty()) {
+      o.replay = value;
     } else if (name == QLatin1String("--screenshot") && hasValue && !value.isEmpty()) {
       o.screenshot = value;
     } else if (name == QLatin1String("--screenshot-delay") && hasValue) {

@@ -16,6 +16,7 @@ StartupFiles parseStartupFiles(const QStringList& argumentsAfterProgram);
 struct StartupOptions {
   bool simulate = false;
   QString scenario;    // empty: the built-in one; "stress": random bytes
+  QString replay;      // a record file played back as the link: FILE.vrd[,SPEED]
   QString screenshot;  // grab the window into this file, then quit
   bool record = false;  // begin recording at once
   int screenshotDelayMs = 2000;

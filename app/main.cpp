@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   options.userPath = userPath();
   options.simulate = opts.simulate;
   options.scenario = opts.scenario;
+  options.replay = opts.replay;
   TFormMain main(options, messages, &progress);
   QApplication::setApplicationDisplayName(Texts::text(TextNo::AppTitle));
   if (opts.record) main.setBeginRecordingAtStart(true);

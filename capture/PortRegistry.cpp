@@ -56,9 +56,14 @@ QString canonical(const QString& path) {
 PortRegistry::PortRegistry(QString iniPath) : iniPath_(std::move(iniPath)), enumerator_(systemDevices) {}
 
 void PortRegistry::useSimulation(SimulatedLink* link) {
-  link_ = link;
-  ports_ = {{1, QStringLiteral("SIM-A"), Texts::text(TextNo::SimDceSide)},
-            {2, QStringLiteral("SIM-B"), Texts::text(TextNo::SimDteSide)}};
+  useLink({1, QStringLiteral("SIM-A"), Texts::text(TextNo::SimDceSide)},
+          {2, QStringLiteral("SIM-B"), Texts::text(TextNo::SimDteSide)},
+          [link](bool endA) { return link->createDevice(endA ? SimulatedLink::End::A : SimulatedLink::End::B); });
+}
+
+void PortRegistry::useLink(const PortInfo& endA, const PortInfo& endB, LinkEnds factory) {
+  link_ = std::move(factory);
+  ports_ = {{1, endA.path, endA.description}, {2, endB.path, endB.description}};
 }
 
 QStringList PortRegistry::consoleDevices() const {
@@ -210,7 +215,7 @@ PortCapabilities PortRegistry::capabilities(int comNumber) const {
 std::unique_ptr<PortDevice> PortRegistry::createDevice(int comNumber) const {
   const QString path = pathFor(comNumber);
   if (path.isEmpty()) return nullptr;
-  if (link_) return link_->createDevice(comNumber == 1 ? SimulatedLink::End::A : SimulatedLink::End::B);
+  if (link_) return link_(comNumber == 1);
   if (isConsole(path)) return nullptr;
   return std::make_unique<TermiosDevice>(path);
 }

@@ -27,7 +27,11 @@ class PortRegistry {
 
   // Offers only the simulated link, as COM1 (SIM-A) and COM2 (SIM-B); nothing is saved.
   void useSimulation(SimulatedLink* link);
-  bool simulated() const { return link_ != nullptr; }
+  // Offers only the two ends of a link made up in the program, as COM1 (A) and COM2
+  // (B); nothing is saved. The factory makes a device for end A (true) or B.
+  using LinkEnds = std::function<std::unique_ptr<PortDevice>(bool endA)>;
+  void useLink(const PortInfo& endA, const PortInfo& endB, LinkEnds factory);
+  bool simulated() const { return bool(link_); }
   // For tests: where devices and the console list come from.
   void setEnumerator(Enumerator e) { enumerator_ = std::move(e); }
   void setConsoleListFile(QString path) { consoleFile_ = std::move(path); }
@@ -63,6 +67,6 @@ class PortRegistry {
   QString iniPath_;
   QString consoleFile_ = QStringLiteral("/sys/class/tty/console/active");
   Enumerator enumerator_;
-  SimulatedLink* link_ = nullptr;
+  LinkEnds link_;
   QList<PortInfo> ports_;  // by COM number
 };

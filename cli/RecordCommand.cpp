@@ -17,6 +17,7 @@
 #include "cli/Console.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
+#include "tools/ReplayLink.h"
 #include "settings/Environment.h"
 #include "settings/EnvironmentPorts.h"
 #include "settings/StopSignals.h"
@@ -32,6 +33,7 @@ constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418, StopMarkLead
 constexpr int EnvWarning = 9471, EnvUnreadable = 9472, EnvRecordFile = 9473;
 constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000;
 constexpr int OpenError = 3001;
+constexpr int ReplayAndSimulate = 9349, ReplayIntoItself = 9350;
 }  // namespace TextNo
 
 namespace {
@@ -76,7 +78,8 @@ struct Limits {
 
 int runRecord(const QStringList& in) {
   const Args a =
-      Args::parse(in, {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events", "env"},
+      Args::parse(in,
+                  {"port-a", "port-b", "baud", "data-bits", "parity", "stop-bits", "duration", "events", "env", "replay"},
                   {"simulate=", "append", "replace", "quiet", "clock"});
   auto usage = [](const QString& why) {
     printErr(QStringLiteral("vorlog-cli record: %1\n").arg(why));
@@ -142,8 +145,25 @@ int runRecord(const QStringList& in) {
     }
     link->setRealTime(true);
   }
+  // A record file played back stands in for the link in the same way.
+  std::unique_ptr<ReplayLink> replay;
+  if (a.has("replay")) {
+    if (link) return usage(Texts::text(TextNo::ReplayAndSimulate));
+    QString path, error;
+    double speed = 1;
+    if (!ReplayLink::parseArgument(a.value("replay"), &path, &speed, &error)) return usage(error);
+    replay = std::make_unique<ReplayLink>(clock);
+    if (!replay->load(resolveRecordFileName(path, userPath()), speed)) {
+      printErr(QStringLiteral("vorlog-cli: %1\n").arg(replay->problem()));
+      return 2;
+    }
+    // Recording into the file being played would change it under the replay.
+    if (identityOf(resolveRecordFileName(recordName, userPath())) == replay->identity())
+      return usage(Texts::text(TextNo::ReplayIntoItself).arg(replay->path()));
+  }
 
   CaptureSession s(clock, messages, ui, userPath(), link.get());
+  if (replay) replay->offerAsPorts(s.registry);
   QString error;
   if (!s.registry.scan(&error)) printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::NumbersNotKept).arg(error) + QLatin1Char('\n'));
   auto portFailure = [&](bool isA, int com, const QString& device, const QString& why) {
@@ -151,9 +171,10 @@ int runRecord(const QStringList& in) {
     VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
     return 1;
   };
-  // The simulated link stands in for the environment's ports.
-  int comA = link ? 1 : (a.has("env") ? env.comA.device : 0);
-  int comB = link ? 2 : (a.has("env") ? env.comB.device : 0);
+  // The simulated or replayed link stands in for the environment's ports.
+  const bool madeUpLink = link || replay;
+  int comA = madeUpLink ? 1 : (a.has("env") ? env.comA.device : 0);
+  int comB = madeUpLink ? 2 : (a.has("env") ? env.comB.device : 0);
   for (auto [option, com, isA] : {std::tuple{"port-a", &comA, true}, std::tuple{"port-b", &comB, false}}) {
     if (!a.has(option)) continue;
     *com = resolvePort(a.value(option), s.registry, &error);
@@ -257,6 +278,15 @@ int runRecord(const QStringList& in) {
   if (link) {
     QObject::connect(link.get(), &SimulatedLink::scenarioFinished, [&] {
       QTimer::singleShot(50, [&] { finish(0); });
+    });
+  }
+  if (replay) {
+    QObject::connect(replay.get(), &ReplayLink::replayFinished, [&] {
+      QTimer::singleShot(50, [&] { finish(0); });
+    });
+    QObject::connect(replay.get(), &ReplayLink::replayFailed, [&](const QString& message) {
+      printErr(QStringLiteral("vorlog-cli: %1\n").arg(message));
+      finish(1);
     });
   }
 
