@@ -8,6 +8,7 @@
 #include "capture/PortDevice.h"
 
 class SimulatedLink;
+class TapLink;
 
 struct PortInfo {
   int comNumber = 0;
@@ -28,6 +29,10 @@ class PortRegistry {
   // Offers only the simulated link, as COM1 (SIM-A) and COM2 (SIM-B); nothing is saved.
   void useSimulation(SimulatedLink* link);
   bool simulated() const { return link_ != nullptr; }
+  // Offers only the two ends of a tap: COM1 the device (line D2), COM2 the application
+  // (line D1); nothing is saved.
+  void useTap(TapLink* tap);
+  TapLink* tap() const { return tap_; }
   // For tests: where devices and the console list come from.
   void setEnumerator(Enumerator e) { enumerator_ = std::move(e); }
   void setConsoleListFile(QString path) { consoleFile_ = std::move(path); }
@@ -61,5 +66,8 @@ class PortRegistry {
   QString consoleFile_ = QStringLiteral("/sys/class/tty/console/active");
   Enumerator enumerator_;
   SimulatedLink* link_ = nullptr;
+  TapLink* tap_ = nullptr;
+  // The ports are a link's ends, not the system's devices.
+  bool linkEnds() const { return link_ || tap_; }
   QList<PortInfo> ports_;  // by COM number
 };
