@@ -155,10 +155,10 @@ TapLink::~TapLink() {
 
 std::unique_ptr<PortDevice> TapLink::createDevice(End end) { return std::make_unique<TapEnd>(*this, end); }
 
-bool TapLink::openEnd(End end, const LineSettings& settings, PortSink& sink, QString* error) {
+bool TapLink::openEnd(End end, const LineSettings& settings, PortSink& to, QString* error) {
   if (sink(end) != nullptr) return false;
   if (!isOpen() && !open(settings, error)) return false;
-  sinks_[end == End::Device ? 0 : 1] = &sink;
+  sinks_[end == End::Device ? 0 : 1] = &to;
   return true;
 }
 

@@ -77,7 +77,7 @@ class TapLink : public QObject, private PortSink {
 
  private:
   friend class TapEnd;
-  bool openEnd(End end, const LineSettings& settings, PortSink& sink, QString* error);
+  bool openEnd(End end, const LineSettings& settings, PortSink& to, QString* error);
   void closeEnd(End end);
   uint8_t endModemStatus(End end);
   void readApplication();
