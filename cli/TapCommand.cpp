@@ -131,6 +131,14 @@ int runTap(const QStringList& in) {
     printErr(QStringLiteral("\rvorlog-cli: ") + line + QLatin1Char('\n'));
   });
 
+  // Opened ahead of the ports, so that a device or link that fails is named as itself,
+  // not as the port that happened to open first.
+  QString why;
+  if (!tap.open(s.comA.settings(), &why)) {
+    const PortFailure f = portOpenFailure(true, 0, device, why);
+    VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
+    return 1;
+  }
   const uint64_t writtenBefore = s.engine.writtenCount();
   s.recorder.btnRecordClick();
   if (!s.recorder.running()) return 1;

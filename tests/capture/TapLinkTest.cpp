@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -16,6 +16,7 @@
 
 #include "capture/TapLink.h"
 #include "capture/Termios2.h"
+#include "settings/Texts.h"
 
 namespace {
 
@@ -215,4 +216,28 @@ TEST(OutQueue, DropsTheOldestBeyondItsLimit) {
   EXPECT_EQ(got[1], 5);
   ::close(fds[0]);
   ::close(fds[1]);
+}
+
+// The tap's messages are filled in with arg(): a translation that lost a placeholder
+// would drop the path or the rate the message is about.
+TEST(TapTexts, BothLanguagesTakeTheSameValues) {
+  QFile file(QStringLiteral(VORLOG_SOURCE_DIR "/resources/texts-tap.txt"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString error;
+  const QList<Texts::Entry> entries = Texts::parseTable(file.readAll(), &error);
+  EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+  ASSERT_FALSE(entries.isEmpty());
+  const QRegularExpression re(QStringLiteral("%[1-9]"));
+  auto placeholders = [&](const QString& text) {
+    QStringList found;
+    for (auto it = re.globalMatch(text); it.hasNext();) found << it.next().captured();
+    found.sort();
+    return found;
+  };
+  for (const Texts::Entry& e : entries) {
+    EXPECT_GE(e.number, 9370);
+    EXPECT_LE(e.number, 9399);
+    EXPECT_EQ(placeholders(e.german), placeholders(e.english)) << e.number;
+    EXPECT_NE(e.german, e.english) << e.number << ": not translated";
+  }
 }
