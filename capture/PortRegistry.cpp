@@ -214,7 +214,10 @@ std::unique_ptr<PortDevice> PortRegistry::createDevice(int comNumber) const {
   const QString path = pathFor(comNumber);
   if (path.isEmpty()) return nullptr;
   if (link_) return link_->createDevice(comNumber == 1 ? SimulatedLink::End::A : SimulatedLink::End::B);
-  if (tap_) return tap_->createDevice(comNumber == 1 ? TapLink::End::Device : TapLink::End::Application);
+  if (tap_) {
+    if (isConsole(tap_->devicePath())) return nullptr;
+    return tap_->createDevice(comNumber == 1 ? TapLink::End::Device : TapLink::End::Application);
+  }
   if (isConsole(path)) return nullptr;
   return std::make_unique<TermiosDevice>(path);
 }

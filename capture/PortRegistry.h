@@ -56,9 +56,10 @@ class PortRegistry {
 
   // Devices that serve as the system console, as /dev paths.
   QStringList consoleDevices() const;
+  // Whether path names the system console under any name: never opened as a port.
+  bool isConsole(const QString& path) const;
 
  private:
-  bool isConsole(const QString& path) const;
   bool save(QString* error) const;
   int firstFreeNumber() const;
 

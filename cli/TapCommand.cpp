@@ -19,7 +19,7 @@ constexpr int AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, Pa
 constexpr int StopBitsValue = 9407, DurationValue = 9408, ComRange = 9412, HoldsRecording = 9414, NotRegular = 9415;
 constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418;
 constexpr int Connect = 9376, SettingsApplied = 9377, SettingsRefused = 9378, TapUsage = 9379, LinkMissing = 9380;
-constexpr int Dropped = 9391;
+constexpr int Dropped = 9391, NotOffered = 9500;
 constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000, OpenError = 3001;
 }  // namespace TextNo
 
@@ -134,7 +134,8 @@ int runTap(const QStringList& in) {
   // Opened ahead of the ports, so that a device or link that fails is named as itself,
   // not as the port that happened to open first.
   QString why;
-  if (!tap.open(s.comA.settings(), &why)) {
+  if (s.registry.isConsole(device)) why = Texts::text(TextNo::NotOffered).arg(device);
+  if (!why.isEmpty() || !tap.open(s.comA.settings(), &why)) {
     const PortFailure f = portOpenFailure(true, 0, device, why);
     VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
     return 1;

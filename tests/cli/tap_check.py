@@ -86,6 +86,12 @@ def main():
         fail("the existing file was changed")
     os.unlink(link)
 
+    # The system console is never a tap's device (it is refused before anything is opened).
+    r = subprocess.run([CLI, "tap", "/dev/console", "--link", link, "--quiet", work + "/console.vrd"], env=env,
+                       capture_output=True, text=True, timeout=30)
+    if r.returncode != 1 or os.path.lexists(link):
+        fail("the console was not refused: %d %s" % (r.returncode, r.stderr))
+
     # A link left behind by a killed tap (its terminal is gone) is replaced.
     os.symlink("/dev/pts/987654", link)
     tap = subprocess.Popen([CLI, "tap", device, "--link", link, "--baud", "9600", "--quiet", record], env=env,
