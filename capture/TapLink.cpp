@@ -218,9 +218,12 @@ bool TapLink::open(const LineSettings& settings, QString* error) {
 
 void TapLink::close() {
   settingsPoll_.stop();
-  delete appRead_;
-  delete appWrite_;
-  delete deviceWrite_;
+  // A recording may stop from inside a notifier's own delivery: off now, deleted later.
+  for (QSocketNotifier* n : {appRead_, appWrite_, deviceWrite_}) {
+    if (!n) continue;
+    n->setEnabled(false);
+    n->deleteLater();
+  }
   appRead_ = appWrite_ = deviceWrite_ = nullptr;
   removeLink();
   if (device_.isOpen()) {

@@ -200,24 +200,6 @@ TEST(TapLink, RelaysBothWaysToTheEndsAndFollowsTheApplicationsSettings) {
   EXPECT_FALSE(tap.isOpen());
 }
 
-TEST(OutQueue, DropsTheOldestBeyondItsLimit) {
-  OutQueue q;
-  const uint8_t bytes[] = {1, 2, 3, 4, 5};
-  q.append(bytes, 5);
-  EXPECT_EQ(q.trimTo(8), 0u);
-  EXPECT_EQ(q.trimTo(2), 3u);
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  EXPECT_EQ(q.writeTo(fds[1]), 0);
-  EXPECT_TRUE(q.empty());
-  uint8_t got[8] = {};
-  EXPECT_EQ(::read(fds[0], got, sizeof got), 2);
-  EXPECT_EQ(got[0], 4);
-  EXPECT_EQ(got[1], 5);
-  ::close(fds[0]);
-  ::close(fds[1]);
-}
-
 // The tap's messages are filled in with arg(): a translation that lost a placeholder
 // would drop the path or the rate the message is about.
 TEST(TapTexts, BothLanguagesTakeTheSameValues) {
