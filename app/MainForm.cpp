@@ -45,6 +45,7 @@
 #include "app/MessageForm.h"
 #include "app/HelpCommands.h"
 #include "app/OptionsCommands.h"
+#include "app/TapCommands.h"
 #include "app/StatusLight.h"
 #include "app/UpdateCommands.h"
 #include "capture/SerialPort.h"
@@ -179,6 +180,7 @@ TFormMain::TFormMain(const MainFormOptions& options, GuiMessages& messages, TPro
   envCommands_ = std::make_unique<EnvironmentCommands>(*this, messages_, options_.userPath);
   recordFileCommands_ = std::make_unique<RecordFileCommands>(*this, messages_, options_.userPath);
   optionsCommands_ = std::make_unique<OptionsCommands>(*this, messages_, options_.userPath);
+  tapCommands_ = std::make_unique<TapCommands>(*this);
   helpCommands_ = std::make_unique<HelpCommands>(messages_.form(), options_.userPath, this);
 
   // The window from its layout.
@@ -379,6 +381,7 @@ void TFormMain::createActions() {
   }
   connect(makeAction("actPortOptions", PortSettings, 0, 0), &QAction::triggered, this,
           [this] { optionsCommands_->btnCallComABOptionsClick(); });
+  connect(makeAction("actVirtualTap", VirtualTap, 0, 0), &QAction::triggered, this, [this] { tapCommands_->open(); });
 
   // Triggers, with the captions of the trigger panel's buttons; the panel runs them
   // (triggers/ui/TriggerPanel), and their keys act while the focus is in the panel.
@@ -455,7 +458,7 @@ void TFormMain::createMenus() {
       {"actUSASCII", "actEBCDIC", "actHex", "actDec", "actOct", "actBin", "", "actControlChars", "actCommandChars",
        "actCharsOff"});
   add(menu(nullptr, MenuTools), {"actSearchEvent", "actDeltaTimeMeasurement", "actGotoTP", "actGotoMP"});
-  add(menu(nullptr, MenuPorts), {"actShowCCITTV24Pin", "actPortOptions"});
+  add(menu(nullptr, MenuPorts), {"actShowCCITTV24Pin", "actPortOptions", "actVirtualTap"});
   add(menu(nullptr, MenuTriggers),
       {"actTrigInsert", "actTrigRemove", "actTrigEdit", "", "actTrigUp", "actTrigDown", "", "actTrigGridReset", "",
        "actTrigMarkAll", "actTrigMarkNone", "actTrigMarkReverse"});
@@ -1433,7 +1436,7 @@ QList<std::pair<QObject*, bool>> TFormMain::recordingLockTargets() const {
         "actTrigMarkAll", "actTrigMarkNone", "actTrigMarkReverse", "actGotoMP", "actGotoTP", "actSearchEvent",
         "actDeltaTimeMeasurement", "actWinResetAll", "actLoadEnv", "actEnvConf", "actSaveEnv", "actLangDE",
         "actLangEN", "actOptions", "actStyleWindows", "actHelp", "actSearchForUpdate", "actHomepage",
-        "actFeatureSuggestion", "actProblemReport", "actInfo", "actPortOptions"})
+        "actFeatureSuggestion", "actProblemReport", "actInfo", "actPortOptions", "actVirtualTap"})
     t.push_back({action(QString::fromLatin1(name)), false});
   t.push_back({action(QStringLiteral("actStop")), true});
   t.push_back({btnCallComABOptions, false});

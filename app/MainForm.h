@@ -25,6 +25,7 @@ class GuiMessages;
 class EnvironmentCommands;
 class RecordFileCommands;
 class OptionsCommands;
+class TapCommands;
 class UpdateCommands;
 class HelpCommands;
 class QComboBox;
@@ -282,6 +283,7 @@ class TFormMain : public QMainWindow {
   std::unique_ptr<EnvironmentCommands> envCommands_;
   std::unique_ptr<RecordFileCommands> recordFileCommands_;
   std::unique_ptr<OptionsCommands> optionsCommands_;
+  std::unique_ptr<TapCommands> tapCommands_;
   std::unique_ptr<UpdateCommands> updateCommands_;
   std::unique_ptr<SkinLoader> skins_;
   std::unique_ptr<HelpCommands> helpCommands_;

@@ -39,7 +39,7 @@ constexpr int GridNone = 8103, ResetGrid = 8104, FirstEvent = 8105, LastEvent = 
 constexpr int MenuCode = 8107, CodeAscii = 8108, CodeEbcdic = 8109, CodeHex = 8110, CodeDec = 8111;
 constexpr int CodeOct = 8112, CodeBin = 8113, ControlChars = 8114, CommandChars = 8115, CharsOff = 8116;
 constexpr int MenuTools = 8117, SearchEvent = 8118, TimeMeasure = 8119, TriggerGoto = 8120, GotoEvent = 8121;
-constexpr int MenuPorts = 8122, SwitchPin = 8123, PortSettings = 8124;
+constexpr int MenuPorts = 8122, SwitchPin = 8123, PortSettings = 8124, VirtualTap = 9370;
 constexpr int MenuTriggers = 8125, TrigInsert = 8126, TrigDelete = 8127, TrigEdit = 8128, TrigUp = 8129;
 constexpr int TrigDown = 8130, TrigResetList = 8131, TrigMarkAll = 8132, TrigMarkNone = 8133, TrigReverse = 8134;
 constexpr int MenuEnvironment = 8135, LoadEnvironment = 8136, SaveEnvironment = 8137, EditEnvironment = 8138;

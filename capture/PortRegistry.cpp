@@ -9,12 +9,13 @@
 #include <algorithm>
 
 #include "capture/SimulatedLink.h"
+#include "capture/TapLink.h"
 #include "capture/TermiosDevice.h"
 #include "settings/Texts.h"
 
 namespace TextNo {
 constexpr int NotOffered = 9500, NoSuchDevice = 9501, AllNumbersTaken = 9502, CannotWrite = 9503, NotAssigned = 9504;
-constexpr int SimDceSide = 9505, SimDteSide = 9506;
+constexpr int SimDceSide = 9505, SimDteSide = 9506, TapDeviceSide = 9374, TapApplicationSide = 9375;
 }  // namespace TextNo
 
 namespace {
@@ -63,7 +64,15 @@ void PortRegistry::useSimulation(SimulatedLink* link) {
 
 void PortRegistry::useLink(const PortInfo& endA, const PortInfo& endB, LinkEnds factory) {
   link_ = std::move(factory);
+  tap_ = nullptr;
   ports_ = {{1, endA.path, endA.description}, {2, endB.path, endB.description}};
+}
+
+void PortRegistry::useTap(TapLink* tap) {
+  tap_ = tap;
+  link_ = nullptr;
+  ports_ = {{1, tap->devicePath(), Texts::text(TextNo::TapDeviceSide)},
+            {2, tap->linkPath(), Texts::text(TextNo::TapApplicationSide)}};
 }
 
 QStringList PortRegistry::consoleDevices() const {
@@ -84,7 +93,7 @@ bool PortRegistry::isConsole(const QString& path) const {
 }
 
 bool PortRegistry::scan(QString* error) {
-  if (link_) return true;
+  if (linkEnds()) return true;
   ports_.clear();
   CSimpleIniA ini;
   ini.SetUnicode(true);
@@ -138,7 +147,7 @@ QString PortRegistry::pathFor(int comNumber) const {
 int PortRegistry::numberFor(const QString& path, QString* error) {
   for (const PortInfo& p : ports_)
     if (p.path == path) return p.comNumber;
-  if (link_ || isConsole(path)) {
+  if (linkEnds() || isConsole(path)) {
     if (error) *error = Texts::text(TextNo::NotOffered).arg(path);
     return 0;
   }
@@ -171,7 +180,7 @@ void PortRegistry::keep(int comNumber) {
 
 bool PortRegistry::sameDevice(int comA, int comB) const {
   const QString a = pathFor(comA), b = pathFor(comB);
-  if (link_ || a.isEmpty() || b.isEmpty()) return false;
+  if (linkEnds() || a.isEmpty() || b.isEmpty()) return false;
   return identityOf(a) == identityOf(b);
 }
 
@@ -198,7 +207,7 @@ bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
     if (why) *why = Texts::text(TextNo::NotAssigned).arg(comNumber);
     return false;
   }
-  if (link_) return true;
+  if (linkEnds()) return true;
   if (isConsole(path)) {
     if (why) *why = Texts::text(TextNo::NotOffered).arg(path);
     return false;
@@ -208,7 +217,7 @@ bool PortRegistry::IsPortAvailable(int comNumber, QString* why) const {
 
 PortCapabilities PortRegistry::capabilities(int comNumber) const {
   const QString path = pathFor(comNumber);
-  if (link_ || path.isEmpty() || isConsole(path)) return {};
+  if (linkEnds() || path.isEmpty() || isConsole(path)) return {};
   return probePortCapabilities(path);
 }
 
@@ -216,6 +225,10 @@ std::unique_ptr<PortDevice> PortRegistry::createDevice(int comNumber) const {
   const QString path = pathFor(comNumber);
   if (path.isEmpty()) return nullptr;
   if (link_) return link_(comNumber == 1);
+  if (tap_) {
+    if (isConsole(tap_->devicePath())) return nullptr;
+    return tap_->createDevice(comNumber == 1 ? TapLink::End::Device : TapLink::End::Application);
+  }
   if (isConsole(path)) return nullptr;
   return std::make_unique<TermiosDevice>(path);
 }

@@ -8,6 +8,7 @@
 #include "capture/PortDevice.h"
 
 class SimulatedLink;
+class TapLink;
 
 struct PortInfo {
   int comNumber = 0;
@@ -31,7 +32,12 @@ class PortRegistry {
   // (B); nothing is saved. The factory makes a device for end A (true) or B.
   using LinkEnds = std::function<std::unique_ptr<PortDevice>(bool endA)>;
   void useLink(const PortInfo& endA, const PortInfo& endB, LinkEnds factory);
+  // The simulated link or a replay.
   bool simulated() const { return bool(link_); }
+  // Offers only the two ends of a tap: COM1 the device (line D2), COM2 the application
+  // (line D1); nothing is saved.
+  void useTap(TapLink* tap);
+  TapLink* tap() const { return tap_; }
   // For tests: where devices and the console list come from.
   void setEnumerator(Enumerator e) { enumerator_ = std::move(e); }
   void setConsoleListFile(QString path) { consoleFile_ = std::move(path); }
@@ -58,9 +64,10 @@ class PortRegistry {
 
   // Devices that serve as the system console, as /dev paths.
   QStringList consoleDevices() const;
+  // Whether path names the system console under any name: never opened as a port.
+  bool isConsole(const QString& path) const;
 
  private:
-  bool isConsole(const QString& path) const;
   bool save(QString* error) const;
   int firstFreeNumber() const;
 
@@ -68,5 +75,8 @@ class PortRegistry {
   QString consoleFile_ = QStringLiteral("/sys/class/tty/console/active");
   Enumerator enumerator_;
   LinkEnds link_;
+  TapLink* tap_ = nullptr;
+  // The ports are a link's ends, not the system's devices.
+  bool linkEnds() const { return bool(link_) || tap_; }
   QList<PortInfo> ports_;  // by COM number
 };

@@ -97,6 +97,8 @@ class TermiosDevice : public PortDevice {
   }
 
   bool isOpen() const { return fd_ >= 0; }
+  // The open descriptor (-1 when closed), for a relay that writes to the device.
+  int handle() const { return fd_; }
   // Whether a thread watches the modem lines (not on pseudo-terminals).
   bool modemThreadRunning() const { return modemThread_.joinable(); }
   // Bytes per read() call; 16 KiB unless changed (tests use tiny reads to split sequences).

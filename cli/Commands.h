@@ -5,6 +5,7 @@
 
 int runPorts(const QStringList& args);
 int runRecord(const QStringList& args);
+int runTap(const QStringList& args);
 int runInfo(const QStringList& args);
 int runDump(const QStringList& args);
 int runEnv(const QStringList& args);

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   const QString command = args.takeFirst();
   if (command == QLatin1String("ports")) return runPorts(args);
   if (command == QLatin1String("record")) return runRecord(args);
+  if (command == QLatin1String("tap")) return runTap(args);
   if (command == QLatin1String("info")) return runInfo(args);
   if (command == QLatin1String("dump")) return runDump(args);
   if (command == QLatin1String("env")) return runEnv(args);
