@@ -958,7 +958,8 @@ void TFormMain::FormShow() {
   // A missing manual is said at start, beside what else could not be used.
   if (const QString manual = helpCommands_->manualProblem(); !manual.isEmpty()) {
     const QString shown = statusBar()->currentMessage();
-    statusBar()->showMessage(shown.isEmpty() ? manual : shown + QStringLiteral("; ") + manual, 30000);
+    constexpr int kShownMs = 30'000;
+    statusBar()->showMessage(shown.isEmpty() ? manual : shown + QStringLiteral("; ") + manual, kShownMs);
   }
   // Once the window is up; the answer comes whenever it comes and blocks nothing.
   if (config_.checkForUpdatesAtProgStart) QTimer::singleShot(0, updateCommands_.get(), &UpdateCommands::checkAtStart);
