@@ -15,6 +15,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/RecordTarget.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
 #include "tools/ReplayLink.h"
@@ -200,20 +201,7 @@ int runRecord(const QStringList& in) {
   s.ports.selectLineSettings(QString::number(baud), QString::number(dataBits), parity, stop);
   s.ports.InitInterface();
 
-  s.file.setName(resolveRecordFileName(recordName, userPath()));
-  {
-    RecordFile probe(messages);
-    probe.setName(s.file.name());
-    if (!probe.isRegularOrAbsent()) {
-      VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
-                    QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
-      return 1;
-    }
-    if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
-        !a.has("replace"))
-      return usage(Texts::text(TextNo::HoldsRecording).arg(probe.name()));
-  }
-  if (a.has("replace")) s.recorder.btnRECreplaceClick();
+  if (const int rc = settleRecordTarget(QStringLiteral("record"), recordName, a, s, messages); rc >= 0) return rc;
 
   // A closed terminal or ssh session ends the recording as cleanly as Ctrl-C does.
   StopSignals stopSignals;
@@ -328,4 +316,23 @@ int runRecord(const QStringList& in) {
   if (!a.has("quiet") || a.has("clock")) printOut(Texts::text(TextNo::StopMarkLead).arg(s.engine.lastMarkLead() * 1000.0, 0, 'f', 3) + QLatin1Char('\n'));
   if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
   return exitCode;
+}
+
+int settleRecordTarget(const QString& command, const QString& name, const Args& a, CaptureSession& s,
+                       MessageSink& messages) {
+  s.file.setName(resolveRecordFileName(name, userPath()));
+  RecordFile probe(messages);
+  probe.setName(s.file.name());
+  if (!probe.isRegularOrAbsent()) {
+    VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
+                  QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
+    return 1;
+  }
+  if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
+      !a.has("replace")) {
+    printErr(QStringLiteral("vorlog-cli %1: %2\n").arg(command, Texts::text(TextNo::HoldsRecording).arg(probe.name())));
+    return 2;
+  }
+  if (a.has("replace")) s.recorder.btnRECreplaceClick();
+  return -1;
 }

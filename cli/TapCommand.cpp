@@ -8,6 +8,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/RecordTarget.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
 #include "settings/StopSignals.h"
@@ -89,20 +90,7 @@ int runTap(const QStringList& in) {
   s.ports.selectLineSettings(QString::number(settings.baud), QString::number(settings.dataBits), parity, stop);
   s.ports.InitInterface();
 
-  s.file.setName(resolveRecordFileName(a.positional[1], userPath()));
-  {
-    RecordFile probe(messages);
-    probe.setName(s.file.name());
-    if (!probe.isRegularOrAbsent()) {
-      VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
-                    QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
-      return 1;
-    }
-    if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
-        !a.has("replace"))
-      return usage(Texts::text(TextNo::HoldsRecording).arg(probe.name()));
-  }
-  if (a.has("replace")) s.recorder.btnRECreplaceClick();
+  if (const int rc = settleRecordTarget(QStringLiteral("tap"), a.positional[1], a, s, messages); rc >= 0) return rc;
 
   // Ctrl-C, SIGTERM and a closed terminal stop the recording, which removes the link.
   StopSignals stopSignals;
