@@ -12,7 +12,7 @@ if [ "${VORLOG_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORLOG_SANITIZE=ON -DVORLOG_WERROR=ON \
     -DVORLOG_BUILD_BENCH=OFF >/dev/null || exit 1
   ninja -C build-asan -j "$jobs" || exit 1
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" || status=1
 fi
 if [ "${VORLOG_SKIP_RELEASE:-0}" != 1 ]; then
