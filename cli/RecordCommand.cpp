@@ -15,7 +15,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/RecordTarget.h"
+#include "cli/CliRecording.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
 #include "tools/ReplayLink.h"
@@ -29,11 +29,9 @@
 namespace TextNo {
 constexpr int OneFile = 9402, AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406;
 constexpr int StopBitsValue = 9407, DurationValue = 9408, EventsValue = 9409, NoUserFolder = 9410;
-constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, HoldsRecording = 9414, NotRegular = 9415;
-constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418, StopMarkLead = 9470;
+constexpr int NumbersNotKept = 9411, ComRange = 9412, SamePort = 9413, StopMarkLead = 9470;
 constexpr int EnvWarning = 9471, EnvUnreadable = 9472, EnvRecordFile = 9473;
-constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000;
-constexpr int OpenError = 3001;
+constexpr int SerialError = 2000;
 constexpr int ReplayAndSimulate = 9349, ReplayIntoItself = 9350;
 }  // namespace TextNo
 
@@ -204,25 +202,9 @@ int runRecord(const QStringList& in) {
   if (const int rc = settleRecordTarget(QStringLiteral("record"), recordName, a, s, messages); rc >= 0) return rc;
 
   // A closed terminal or ssh session ends the recording as cleanly as Ctrl-C does.
-  StopSignals stopSignals;
-  if (!stopSignals.installed()) return 1;
-
-  int exitCode = 0;
-  bool finishing = false;
-  auto finish = [&](int code) {
-    if (finishing) return;
-    finishing = true;
-    exitCode = code;
-    if (s.recorder.recordDown() || s.recorder.paused()) s.recorder.btnStopClick();
-    QCoreApplication::exit(code);
-  };
-  QObject::connect(&stopSignals, &StopSignals::received, [&] { finish(0); });
-  for (SerialPort* port : {&s.comA, &s.comB}) {
-    QObject::connect(port, &SerialPort::portLost, [&, port](const QString& reason) {
-      VORLOG_REPORT(messages, TextNo::SerialError, TextNo::PortLost, portExtraText(*port, reason));
-      finish(1);
-    });
-  }
+  CliRecording run(s, messages);
+  if (!run.signalsInstalled()) return 1;
+  auto finish = [&](int code) { run.finish(code); };
 
   // The triggers act as in the window: marks, gate, sounds and commands beside this program.
   TriggerList triggerList;
@@ -235,7 +217,7 @@ int runRecord(const QStringList& in) {
   // Stopped short of a full disk: the recording is whole, but not as long as asked for.
   QObject::connect(&s.freeSpace, &FreeSpaceGuard::stopRequested, [&] { finish(1); });
 
-  const uint64_t writtenBefore = s.engine.writtenCount();
+  run.beforeStart();
   // The limit counts the records after the start marks; the stop mark follows them.
   if (limits.events) s.handler.setRecordLimit(limits.events);
   s.recorder.btnRecordClick();
@@ -243,12 +225,8 @@ int runRecord(const QStringList& in) {
   // Both opened as serial ports: a device named by its path keeps its number from now on.
   s.registry.keep(s.comA.comNumber());
   s.registry.keep(s.comB.comNumber());
-  const uint64_t firstEvent = s.engine.writtenCount();
-  const int64_t d1Start = s.engine.counter(CntD1), d2Start = s.engine.counter(CntD2);
-  QElapsedTimer elapsed;
-  elapsed.start();
+  run.started();
 
-  auto eventsThisRun = [&] { return qint64(s.engine.writtenCount() - firstEvent) + 1; };
   auto check = [&] {
     if (s.file.writeFailed()) finish(1);
     else if (s.handler.recordLimitReached()) finish(0);
@@ -260,7 +238,7 @@ int runRecord(const QStringList& in) {
   QTimer limitTimer;
   QObject::connect(&limitTimer, &QTimer::timeout, [&] {
     check();
-    if (limits.duration > 0 && elapsed.elapsed() >= qint64(limits.duration * 1000)) finish(0);
+    if (limits.duration > 0 && run.elapsedMs() >= qint64(limits.duration * 1000)) finish(0);
   });
   limitTimer.start(20);
   if (link) {
@@ -279,19 +257,7 @@ int runRecord(const QStringList& in) {
   }
 
   const bool showProgress = !a.has("quiet") && ::isatty(STDERR_FILENO);
-  auto progressLine = [&] {
-    const EventRecord& r = s.engine.lastBuilt();
-    return (QStringLiteral("\r") + Texts::text(TextNo::Progress) + QStringLiteral("   "))
-        .arg(eventsThisRun())
-        .arg(s.engine.counter(CntD1) - d1Start)
-        .arg(s.engine.counter(CntD2) - d2Start)
-        .arg(r.lineLoad)
-        .arg(r.peakLoad)
-        .arg(s.engine.counter(CntPe))
-        .arg(s.engine.counter(CntFe))
-        .arg(s.engine.counter(CntLe)) +
-           (triggers.statusText().isEmpty() ? QString() : QStringLiteral("  ") + triggers.statusText());
-  };
+  auto progressLine = [&] { return run.progressLine(triggers.statusText()); };
   QTimer progress;
   ui.progressShown = showProgress;
   if (showProgress) {
@@ -302,37 +268,8 @@ int runRecord(const QStringList& in) {
   QCoreApplication::exec();
   if (showProgress) printErr(progressLine() + QStringLiteral("\n"));
 
-  const uint64_t written = s.engine.writtenCount() - writtenBefore;
-  printOut((Texts::text(TextNo::Summary) + QStringLiteral("%9\n"))
-               .arg(s.file.name())
-               .arg(written)
-               .arg(s.engine.counter(CntD1) - d1Start)
-               .arg(s.engine.counter(CntD2) - d2Start)
-               .arg(s.engine.counter(CntPe))
-               .arg(s.engine.counter(CntFe))
-               .arg(s.engine.counter(CntLe))
-               .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 2)
-               .arg(s.engine.failedCount() ? Texts::text(TextNo::WritesFailed).arg(s.engine.failedCount()) : QString()));
+  const int exitCode = run.summarize();
   if (!a.has("quiet") || a.has("clock")) printOut(Texts::text(TextNo::StopMarkLead).arg(s.engine.lastMarkLead() * 1000.0, 0, 'f', 3) + QLatin1Char('\n'));
-  if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
   return exitCode;
 }
 
-int settleRecordTarget(const QString& command, const QString& name, const Args& a, CaptureSession& s,
-                       MessageSink& messages) {
-  s.file.setName(resolveRecordFileName(name, userPath()));
-  RecordFile probe(messages);
-  probe.setName(s.file.name());
-  if (!probe.isRegularOrAbsent()) {
-    VORLOG_REPORT(messages, TextNo::FileOperation, TextNo::OpenError,
-                  QStringLiteral("\n\n%1\n%2").arg(probe.name(), Texts::text(TextNo::NotRegular)));
-    return 1;
-  }
-  if (probe.OpenRecordFile(RecordFile::Handle::View) >= 0 && probe.viewRecordCount() > 0 && !a.has("append") &&
-      !a.has("replace")) {
-    printErr(QStringLiteral("vorlog-cli %1: %2\n").arg(command, Texts::text(TextNo::HoldsRecording).arg(probe.name())));
-    return 2;
-  }
-  if (a.has("replace")) s.recorder.btnRECreplaceClick();
-  return -1;
-}

@@ -8,7 +8,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/RecordTarget.h"
+#include "cli/CliRecording.h"
 #include "recording/CaptureSession.h"
 #include "recording/RecordFileName.h"
 #include "settings/StopSignals.h"
@@ -17,11 +17,10 @@
 
 namespace TextNo {
 constexpr int AppendOrReplace = 9403, BaudValue = 9404, DataBitsValue = 9405, ParityValue = 9406;
-constexpr int StopBitsValue = 9407, DurationValue = 9408, ComRange = 9412, HoldsRecording = 9414, NotRegular = 9415;
-constexpr int Progress = 9416, Summary = 9417, WritesFailed = 9418;
+constexpr int StopBitsValue = 9407, DurationValue = 9408, ComRange = 9412;
 constexpr int Connect = 9376, SettingsApplied = 9377, SettingsRefused = 9378, TapUsage = 9379, LinkMissing = 9380;
 constexpr int Dropped = 9391, NotOffered = 9500;
-constexpr int SerialError = 2000, PortLost = 2015, FileOperation = 3000, OpenError = 3001;
+constexpr int SerialError = 2000;
 }  // namespace TextNo
 
 namespace {
@@ -93,24 +92,9 @@ int runTap(const QStringList& in) {
   if (const int rc = settleRecordTarget(QStringLiteral("tap"), a.positional[1], a, s, messages); rc >= 0) return rc;
 
   // Ctrl-C, SIGTERM and a closed terminal stop the recording, which removes the link.
-  StopSignals stopSignals;
-  if (!stopSignals.installed()) return 1;
-  int exitCode = 0;
-  bool finishing = false;
-  auto finish = [&](int code) {
-    if (finishing) return;
-    finishing = true;
-    exitCode = code;
-    if (s.recorder.recordDown() || s.recorder.paused()) s.recorder.btnStopClick();
-    QCoreApplication::exit(code);
-  };
-  QObject::connect(&stopSignals, &StopSignals::received, [&] { finish(0); });
-  for (SerialPort* port : {&s.comA, &s.comB}) {
-    QObject::connect(port, &SerialPort::portLost, [&, port](const QString& reason) {
-      VORLOG_REPORT(messages, TextNo::SerialError, TextNo::PortLost, portExtraText(*port, reason));
-      finish(1);
-    });
-  }
+  CliRecording run(s, messages);
+  if (!run.signalsInstalled()) return 1;
+  auto finish = [&](int code) { run.finish(code); };
   const bool quiet = a.has("quiet");
   QObject::connect(&tap, &TapLink::settingsApplied, [&](const LineSettings& applied, bool accepted) {
     if (quiet && accepted) return;
@@ -128,37 +112,23 @@ int runTap(const QStringList& in) {
     VORLOG_REPORT(messages, TextNo::SerialError, f.message, f.extra);
     return 1;
   }
-  const uint64_t writtenBefore = s.engine.writtenCount();
+  run.beforeStart();
   s.recorder.btnRecordClick();
   if (!s.recorder.running()) return 1;
   if (!quiet)
     printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::Connect).arg(tap.linkPath(), tap.slavePath(), device) +
              QLatin1Char('\n'));
-  const uint64_t firstEvent = s.engine.writtenCount();
-  const int64_t d1Start = s.engine.counter(CntD1), d2Start = s.engine.counter(CntD2);
-  QElapsedTimer elapsed;
-  elapsed.start();
+  run.started();
 
   QTimer limitTimer;
   QObject::connect(&limitTimer, &QTimer::timeout, [&] {
     if (s.file.writeFailed()) finish(1);
-    else if (duration > 0 && elapsed.elapsed() >= qint64(duration * 1000)) finish(0);
+    else if (duration > 0 && run.elapsedMs() >= qint64(duration * 1000)) finish(0);
   });
   limitTimer.start(20);
 
   const bool showProgress = !quiet && ::isatty(STDERR_FILENO);
-  auto progressLine = [&] {
-    const EventRecord& r = s.engine.lastBuilt();
-    return (QStringLiteral("\r") + Texts::text(TextNo::Progress) + QStringLiteral("   "))
-        .arg(qint64(s.engine.writtenCount() - firstEvent) + 1)
-        .arg(s.engine.counter(CntD1) - d1Start)
-        .arg(s.engine.counter(CntD2) - d2Start)
-        .arg(r.lineLoad)
-        .arg(r.peakLoad)
-        .arg(s.engine.counter(CntPe))
-        .arg(s.engine.counter(CntFe))
-        .arg(s.engine.counter(CntLe));
-  };
+  auto progressLine = [&] { return run.progressLine(); };
   QTimer progress;
   if (showProgress) {
     QObject::connect(&progress, &QTimer::timeout, [&] { printErr(progressLine()); });
@@ -171,17 +141,5 @@ int runTap(const QStringList& in) {
     printErr(QStringLiteral("vorlog-cli: ") + Texts::text(TextNo::Dropped).arg(tap.droppedForApplication()) +
              QLatin1Char('\n'));
 
-  const uint64_t written = s.engine.writtenCount() - writtenBefore;
-  printOut((Texts::text(TextNo::Summary) + QStringLiteral("%9\n"))
-               .arg(s.file.name())
-               .arg(written)
-               .arg(s.engine.counter(CntD1) - d1Start)
-               .arg(s.engine.counter(CntD2) - d2Start)
-               .arg(s.engine.counter(CntPe))
-               .arg(s.engine.counter(CntFe))
-               .arg(s.engine.counter(CntLe))
-               .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 2)
-               .arg(s.engine.failedCount() ? Texts::text(TextNo::WritesFailed).arg(s.engine.failedCount()) : QString()));
-  if (exitCode == 0 && (s.file.writeFailed() || s.engine.failedCount())) exitCode = 1;
-  return exitCode;
+  return run.summarize();
 }
