@@ -21,6 +21,7 @@
 #include "support/RecordingMessages.h"
 
 #include "support/RecordFiles.h"
+#include "support/RecorderRig.h"
 
 namespace {
 
@@ -50,25 +51,8 @@ void writeRecords(const QString& path, int count, int extraBytes = 0) {
   f.write(QByteArray(extraBytes, '\x55'));
 }
 
-struct RecorderFixture : ::testing::Test {
-  QTemporaryDir dir;
-  ManualClock clock;
-  LiveViewBuffer live;
-  CaptureEngine engine{clock, live};
-  FakePort a{"ComA"}, b{"ComB"};
-  RecordingGate gate;
-  ViewLock lock;
-  NoTriggers triggers;
-  PortEventHandler handler{engine, a.port, b.port, gate, lock, triggers};
-  RecordingMessages messages;
-  RecordFile file{messages};
-  StatusUi ui;
-  bool changed = false;
-  Recorder recorder{{engine, live, handler, a.port, b.port, file, gate, triggers, messages, ui, changed,
-                     dir.path() + "/user/"}};
-
+struct RecorderFixture : ::testing::Test, RecorderRig<StatusUi> {
   void SetUp() override {
-    engine.setRecordSink(&file);
     QDir().mkpath(dir.path() + "/user/recordings");
     file.setName(path());
   }

@@ -24,6 +24,7 @@
 #include "recording/RecorderUi.h"
 #include "support/FakeDevice.h"
 #include "support/RecordFiles.h"
+#include "support/RecorderRig.h"
 #include "support/RecordingMessages.h"
 
 namespace {
@@ -50,26 +51,10 @@ struct NoticeUi : RecorderUi {
   void showNotice(const QString& text) override { notices.push_back(text); }
 };
 
-struct Rig : ::testing::Test {
-  QTemporaryDir dir;
-  ManualClock clock;
-  LiveViewBuffer live;
-  CaptureEngine engine{clock, live};
-  FakePort a{"ComA"}, b{"ComB"};
-  RecordingGate gate;
-  ViewLock lock;
-  NoTriggers triggers;
-  PortEventHandler handler{engine, a.port, b.port, gate, lock, triggers};
-  RecordingMessages messages;
-  RecordFile file{messages};
-  NoticeUi ui;
-  bool changed = false;
-  Recorder recorder{{engine, live, handler, a.port, b.port, file, gate, triggers, messages, ui, changed,
-                     dir.path() + "/user/"}};
+struct Rig : ::testing::Test, RecorderRig<NoticeUi> {
   FreeSpaceGuard guard{messages, ui};
 
   void SetUp() override {
-    engine.setRecordSink(&file);
     recorder.setFreeSpaceGuard(&guard);
     QObject::connect(&guard, &FreeSpaceGuard::stopRequested, [this] { recorder.btnStopClick(); });
     file.setName(dir.filePath("rec.vrd"));
