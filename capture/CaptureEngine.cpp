@@ -38,7 +38,9 @@ int CaptureEngine::WriteEventRecord(uint16_t burstIndex, bool reset) {
     r.eventNumber = previous_.eventNumber + 1;
   }
 
-  uint64_t current = clock_.ticks();
+  // The moment the bytes were read, where the device knows it: the time the event
+  // loop took to get here is no part of the line's timing.
+  uint64_t current = arrivalNs_ ? clock_.ticksAtMonotonic(arrivalNs_) : clock_.ticks();
   double stamp;
   if (frequency_ == 0) {
     // No counter to lay characters out with: the wall clock is all there is.

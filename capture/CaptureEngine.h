@@ -68,6 +68,10 @@ class CaptureEngine {
   // the file is read); false when not all of them reached the file.
   bool flushRecords();
   size_t pendingRecords() const { return batch_.size(); }
+  // Records made from here on are stamped as of this CLOCK_MONOTONIC reading (the
+  // moment their bytes were read), not as of the moment they are handled; 0 = now.
+  void setArrival(uint64_t monotonicNs) { arrivalNs_ = monotonicNs; }
+  uint64_t arrival() const { return arrivalNs_; }
   // Writes one mark record (action 0 start, 1 stop, 2 detected) and clears the mark fields again.
   int RecordTriggerMark(int action, int triggerType, int triggerNumber);
   // Writes a system mark (mark type 99) with the pending values as they stand.
@@ -137,12 +141,29 @@ class CaptureEngine {
   uint64_t failed_ = 0;
   double markLead_ = 0;
   int batchDepth_ = 0;
+  uint64_t arrivalNs_ = 0;
   std::vector<EventRecord> batch_;
   EventRecord beforeBatch_;  // previous_ before the batch's first record: where a failed write leaves it
 };
 
 // Collects the records written while it lives and writes them in one go when the
 // outermost one ends.
+// Stamps the records of one delivery as of the moment its bytes were read; the
+// reading before it comes back at the end of the scope.
+class ArrivalScope {
+ public:
+  ArrivalScope(CaptureEngine& engine, uint64_t monotonicNs) : engine_(engine), before_(engine.arrival()) {
+    if (monotonicNs) engine_.setArrival(monotonicNs);
+  }
+  ~ArrivalScope() { engine_.setArrival(before_); }
+  ArrivalScope(const ArrivalScope&) = delete;
+  ArrivalScope& operator=(const ArrivalScope&) = delete;
+
+ private:
+  CaptureEngine& engine_;
+  uint64_t before_;
+};
+
 class RecordBatch {
  public:
   explicit RecordBatch(CaptureEngine& engine) : engine_(engine) { engine_.beginBatch(); }

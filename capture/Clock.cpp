@@ -12,11 +12,13 @@ uint64_t MonotonicClock::frequency() const {
   return 1000000000ull;
 }
 
-uint64_t MonotonicClock::ticks() const {
+uint64_t monotonicNanoseconds() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
+
+uint64_t MonotonicClock::ticks() const { return monotonicNanoseconds(); }
 
 double MonotonicClock::now() const {
   timespec ts{};

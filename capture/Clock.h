@@ -10,6 +10,9 @@ class Clock {
   virtual uint64_t ticks() const = 0;
   // Current local date-time as an OLE Automation date (days since 1899-12-30).
   virtual double now() const = 0;
+  // The counter reading at a CLOCK_MONOTONIC time in nanoseconds, taken where bytes
+  // were read; a clock not tied to the system counter answers with its reading now.
+  virtual uint64_t ticksAtMonotonic(uint64_t) const { return ticks(); }
 };
 
 // CLOCK_MONOTONIC in nanoseconds, local time from CLOCK_REALTIME.
@@ -18,7 +21,11 @@ class MonotonicClock : public Clock {
   uint64_t frequency() const override;
   uint64_t ticks() const override;
   double now() const override;
+  uint64_t ticksAtMonotonic(uint64_t monotonicNs) const override { return monotonicNs; }
 };
+
+// CLOCK_MONOTONIC now, in nanoseconds: what devices stamp their reads with.
+uint64_t monotonicNanoseconds();
 
 // A clock the caller sets; for tests and simulations on an injected time line.
 class ManualClock : public Clock {

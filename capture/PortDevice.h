@@ -26,6 +26,9 @@ class PortSink {
   virtual void deviceModemChanged(uint8_t status) = 0;
   // The device went away (adapter pulled, hang-up): nothing more will arrive.
   virtual void deviceLost(const QString& reason) = 0;
+  // What is delivered from here on was read (or seen, for modem lines) at this
+  // CLOCK_MONOTONIC time in nanoseconds; 0 = at the moment it is delivered.
+  virtual void deviceReadAt(uint64_t) {}
 };
 
 // One serial device behind a port: a termios tty or one end of the simulated link.

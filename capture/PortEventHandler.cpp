@@ -1,5 +1,7 @@
 #include "capture/PortEventHandler.h"
 
+#include <algorithm>
+
 #include "capture/CaptureEngine.h"
 #include "capture/RecordingGate.h"
 #include "capture/SerialPort.h"
@@ -25,6 +27,9 @@ PortEventHandler::PortEventHandler(CaptureEngine& engine, SerialPort& comA, Seri
   connect(&comB, &SerialPort::lineError, this, &PortEventHandler::ComBLineError);
 }
 
+// Only the port whose device is delivering right now knows when its bytes were read.
+uint64_t PortEventHandler::readAt() const { return std::max(comA_.readAt(), comB_.readAt()); }
+
 bool PortEventHandler::IsRecordingActive() const { return gate_.IsRecordingActive() && !recordLimitReached(); }
 
 int PortEventHandler::RecordComEvent(uint16_t burstIndex) {
@@ -41,6 +46,7 @@ void PortEventHandler::ResetComEvent() { engine_.pending().clearAll(); }
 void PortEventHandler::onAvail(int count) {
   viewLock_.waitAndTake();
   {
+    ArrivalScope arrival(engine_, readAt());
     RecordBatch batch(engine_);
     ComRecordAvailData(count);
   }
@@ -99,11 +105,13 @@ void PortEventHandler::readRemainingData() {
 }
 
 void PortEventHandler::ComATriggerData(int handle) {
+  ArrivalScope arrival(engine_, readAt());
   RecordBatch batch(engine_);
   triggers_.EvaluateTriggerEvent(comA_, handle);
 }
 
 void PortEventHandler::ComBTriggerData(int handle) {
+  ArrivalScope arrival(engine_, readAt());
   RecordBatch batch(engine_);
   triggers_.EvaluateTriggerEvent(comB_, handle);
 }
@@ -124,6 +132,7 @@ bool PortEventHandler::ReadSignalStates() {
 }
 
 void PortEventHandler::onStatus(SerialPort& port, int handle) {
+  ArrivalScope arrival(engine_, readAt());
   RecordBatch batch(engine_);
   // A line error on the base trigger has already been recorded by the line-error
   // handler; recording it again as a status event would count it twice.
@@ -146,6 +155,7 @@ void PortEventHandler::onStatus(SerialPort& port, int handle) {
 }
 
 void PortEventHandler::onLineError(SerialPort& port, int errorWord, bool d1Side) {
+  ArrivalScope arrival(engine_, readAt());
   RecordBatch batch(engine_);
   PendingEvent& p = engine_.pending();
   const uint8_t pe = (errorWord & LineErrorBit::Parity) ? 1 : 0;

@@ -48,6 +48,7 @@ class PortEventHandler : public QObject {
 
  private:
   void onAvail(int count);
+  uint64_t readAt() const;
   void onStatus(SerialPort& port, int handle);
   void onLineError(SerialPort& port, int errorWord, bool d1Side);
   bool takeOneEach();

@@ -42,6 +42,7 @@ bool SerialPort::SetOpen(bool open, QString* error) {
       device_.reset();
     }
     input_.clear();
+    readAt_ = 0;  // a close from inside a delivery ends that delivery
     return true;
   }
   if (device_) return true;

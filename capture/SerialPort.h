@@ -63,6 +63,8 @@ class SerialPort : public QObject, private PortSink {
   PortCapabilities capabilities() const { return device_ ? device_->capabilities() : PortCapabilities{}; }
   // Takes into the input buffer what the device holds right now (before a final drain).
   void readPending();
+  // While the device delivers: when what it delivers was read (CLOCK_MONOTONIC ns); 0 otherwise.
+  uint64_t readAt() const { return readAt_; }
 
   int AddStatusTrigger(int kind);
   bool SetStatusTrigger(int handle, uint16_t mask, bool activate);
@@ -95,6 +97,7 @@ class SerialPort : public QObject, private PortSink {
   void deviceLineError(uint8_t errorWord, bool hasByte, uint8_t byte) override;
   void deviceModemChanged(uint8_t status) override;
   void deviceLost(const QString& reason) override;
+  void deviceReadAt(uint64_t monotonicNs) override { readAt_ = monotonicNs; }
 
   void push(uint8_t byte);
   void notifyAvail();
@@ -109,6 +112,7 @@ class SerialPort : public QObject, private PortSink {
   LineSettings settings_;
   std::deque<uint8_t> input_;
   uint8_t lastModem_ = 0;
+  uint64_t readAt_ = 0;
   std::vector<StatusTrigger> statusTriggers_;
   std::vector<DataTrigger> dataTriggers_;
   int lastHandle_ = 0;

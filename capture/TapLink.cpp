@@ -382,6 +382,10 @@ void TapLink::deviceModemChanged(uint8_t status) {
   if (PortSink* s = sink(End::Device)) s->deviceModemChanged(status);
 }
 
+void TapLink::deviceReadAt(uint64_t monotonicNs) {
+  if (PortSink* s = sink(End::Device)) s->deviceReadAt(monotonicNs);
+}
+
 void TapLink::deviceLost(const QString& reason) {
   if (PortSink* s = sink(End::Device)) s->deviceLost(reason);
 }

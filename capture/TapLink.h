@@ -92,6 +92,7 @@ class TapLink : public QObject, private PortSink {
   void deviceLineError(uint8_t errorWord, bool hasByte, uint8_t byte) override;
   void deviceModemChanged(uint8_t status) override;
   void deviceLost(const QString& reason) override;
+  void deviceReadAt(uint64_t monotonicNs) override;
 
   PortSink* sink(End end) const { return sinks_[end == End::Device ? 0 : 1]; }
 

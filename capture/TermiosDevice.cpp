@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -14,6 +13,8 @@
 #include <linux/serial.h>
 #include <pthread.h>
 #include <sched.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -22,6 +23,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "capture/Clock.h"
 #include "settings/Texts.h"
 
 namespace TextNo {
@@ -377,9 +379,21 @@ void ParmrkParser::feed(const uint8_t* data, std::size_t length, PortSink& sink)
 struct TermiosDevice::ReadState {
   explicit ReadState(ParmrkParser::CounterReader reader) : parser(std::move(reader)) {}
   ParmrkParser parser;
-  std::vector<uint8_t> buffer;
+  Inbox outbox;                  // being delivered; swapped with the reader's inbox
+  std::vector<uint8_t> scratch;  // for reads on the main thread (readPending)
   bool closed = false;
 };
+
+namespace {
+// The reader stops reading while this much waits for the main thread: the kernel's
+// buffer then fills and an overrun is counted there, as without a thread.
+constexpr std::size_t kInboxLimit = 1 << 20;
+}  // namespace
+
+void TermiosDevice::Inbox::append(const uint8_t* data, std::size_t n, uint64_t readAt) {
+  bytes.insert(bytes.end(), data, data + n);
+  pieces.push_back({bytes.size(), readAt});
+}
 
 TermiosDevice::TermiosDevice(QString path) : path_(std::move(path)) {}
 
@@ -472,12 +486,13 @@ bool TermiosDevice::open(const LineSettings& settings, PortSink& sink, QString* 
   icountRefused_ = false;
   read_ = std::make_shared<ReadState>([this](LineCounters* c) { return readCounters(c); });
   read_->parser.reset();  // baseline of the error counters
-  // Allocated and touched now, so the first byte of a recording is not stamped late.
-  read_->buffer.assign(chunkSize_, 0);
+  // Allocated and touched now, so the first byte of a recording costs no allocation.
+  read_->scratch.assign(chunkSize_, 0);
+  read_->outbox.bytes.reserve(64 * 1024);
+  read_->outbox.pieces.reserve(1024);
 
   guard_ = new QObject;
-  notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
-  QObject::connect(notifier_, &QSocketNotifier::activated, guard_, [this] { readAvailable(); });
+  startReaderThread();
 
   // The counters are read with the lines, so that the thread counts edges from here.
   int lines = 0;
@@ -502,8 +517,7 @@ void TermiosDevice::close() {
     read_->parser.halt();
     read_.reset();
   }
-  delete notifier_;
-  notifier_ = nullptr;
+  stopReaderThread();
   stopModemThread();
   // Queued modem calls die with their receiver.
   delete guard_;
@@ -521,62 +535,160 @@ void TermiosDevice::close() {
 
 void TermiosDevice::lose(const QString& reason) {
   lost_ = true;
-  if (notifier_) notifier_->setEnabled(false);
   PortSink* sink = sink_;
   if (sink) sink->deviceLost(reason);  // last: the handler may close and delete us
 }
 
-void TermiosDevice::readAvailable() {
-  // A sink call that asks for pending data while we deliver would reorder the
-  // stream; the data stays in the kernel and comes with the next activation.
-  if (fd_ < 0 || lost_ || reading_ || !read_) return;
-  std::shared_ptr<ReadState> state = read_;  // survives a close from inside a sink call
-  PortSink& sink = *sink_;
-  const int fd = fd_;
-  const std::size_t chunk = chunkSize_;
-  if (state->buffer.size() < chunk) state->buffer.resize(chunk);
-  reading_ = true;
-  // Bounded per activation so a flood cannot starve the event loop; the notifier
-  // fires again for the rest.
-  std::size_t budget = std::max<std::size_t>(chunk, 1 << 20);
-  // A flag of its own: the reason is a looked-up text and may be empty.
-  bool lost = false;
-  QString lostReason;
-  while (budget > 0) {
-    const ssize_t n = ::read(fd, state->buffer.data(), chunk);
+bool TermiosDevice::readInto(Inbox& inbox, uint8_t* scratch, uint64_t firstStamp) {
+  // Bounded per call so a flood cannot hold the main thread's readPending for long.
+  std::size_t budget = std::max<std::size_t>(chunkSize_, kInboxLimit);
+  uint64_t stamp = firstStamp;
+  while (budget > 0 && inbox.bytes.size() < kInboxLimit) {
+    const ssize_t n = ::read(fd_, scratch, chunkSize_);
     if (n > 0) {
-      state->parser.feed(state->buffer.data(), std::size_t(n), sink);
-      if (state->closed) return;  // closed by a handler: touch nothing of ours
+      // The first read is stamped when the wait ended; later ones when they return.
+      inbox.append(scratch, std::size_t(n), stamp ? stamp : monotonicNanoseconds());
+      stamp = 0;
       budget -= std::min(budget, std::size_t(n));
       continue;
     }
-    if (n == 0) {
-      lost = true;
-      lostReason = Texts::text(TextNo::HungUp).arg(path_);
-      break;
-    }
-    const int e = errno;
-    if (e == EINTR) continue;
-    if (e == EAGAIN || e == EWOULDBLOCK) break;
-    lost = true;
-    lostReason = (e == EIO || e == ENXIO || e == ENODEV)
-                     ? Texts::text(TextNo::WentAway).arg(path_)
-                     : Texts::text(TextNo::ReadFailed).arg(path_, QString::fromLocal8Bit(std::strerror(e)));
-    break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    inbox.ended = true;
+    inbox.error = n == 0 ? 0 : errno;
+    return false;
   }
-  if (!lost) {
+  return true;
+}
+
+void TermiosDevice::startReaderThread() {
+  readerStop_ = false;
+  readerTid_ = 0;
+  inbox_ = Inbox{};
+  deliveryPosted_ = false;
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  readerThread_ = std::thread([this] { readerLoop(); });
+}
+
+void TermiosDevice::stopReaderThread() {
+  if (!readerThread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    readerStop_ = true;
+  }
+  inboxDrained_.notify_all();
+  const uint64_t one = 1;
+  if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
+    // Cannot fail on a fresh eventfd; the poll below also times out now and then.
+  }
+  readerThread_.join();
+  readerTid_ = 0;
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  wakeFd_ = -1;
+}
+
+void TermiosDevice::readerLoop() {
+  readerTid_ = pid_t(::gettid());
+  applyBoost(pthread_self(), readerTid_);
+  std::vector<uint8_t> scratch(chunkSize_, 0);
+  QObject* const guard = guard_;  // deleted only after this thread has joined
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  // Without an eventfd the wait is cut into slices so a stop is still seen.
+  const int slice = wakeFd_ >= 0 ? -1 : 50;
+  const nfds_t count = wakeFd_ >= 0 ? 2 : 1;
+  while (!readerStop_) {
+    const int r = ::poll(fds, count, slice);
+    const uint64_t woke = monotonicNanoseconds();
+    if (readerStop_) break;
+    if (r < 0 && errno != EINTR) {
+      std::lock_guard<std::mutex> lock(inboxMutex_);
+      inbox_.ended = true;
+      inbox_.error = errno;
+    } else if (r <= 0 || !fds[0].revents) {
+      continue;
+    }
+    bool more = false;
+    {
+      std::unique_lock<std::mutex> lock(inboxMutex_);
+      if (!inbox_.ended) {
+        bool waited = false;
+        while (!readerStop_ && inbox_.bytes.size() >= kInboxLimit) {
+          inboxDrained_.wait(lock);
+          waited = true;
+        }
+        if (readerStop_) break;
+        more = readInto(inbox_, scratch.data(), waited ? 0 : woke);
+      }
+      if ((inbox_.bytes.empty() && !inbox_.ended) || deliveryPosted_) {
+        if (!more) break;
+        continue;
+      }
+      deliveryPosted_ = true;
+    }
+    QMetaObject::invokeMethod(guard, [this] { deliverInbox(); }, Qt::QueuedConnection);
+    if (!more) break;  // ended: the main thread reports it after the last bytes
+  }
+  readerTid_ = 0;  // no boost for an id the system may give to another thread
+}
+
+void TermiosDevice::deliverInbox() {
+  // A sink call that asks for pending data while we deliver would reorder the
+  // stream; what came in stays in the inbox and comes with the next delivery.
+  if (fd_ < 0 || lost_ || reading_ || !read_) return;
+  std::shared_ptr<ReadState> state = read_;  // survives a close from inside a sink call
+  Inbox& box = state->outbox;
+  box.clearData();
+  {
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    std::swap(box, inbox_);
+    inbox_.ended = box.ended;  // an end stays an end
+    inbox_.error = box.error;
+    deliveryPosted_ = false;
+  }
+  inboxDrained_.notify_all();
+  PortSink& sink = *sink_;
+  reading_ = true;
+  std::size_t begin = 0;
+  for (const Inbox::Piece& piece : box.pieces) {
+    sink.deviceReadAt(piece.readAt);
+    state->parser.feed(box.bytes.data() + begin, piece.end - begin, sink);
+    if (state->closed) return;  // closed by a handler: touch nothing of ours
+    begin = piece.end;
+  }
+  sink.deviceReadAt(0);
+  if (!box.ended) {
     state->parser.pollCounters(sink);
     if (state->closed) return;
   }
   reading_ = false;
-  if (lost) lose(lostReason);
+  if (!box.ended) return;
+  const int e = box.error;
+  if (e == 0)
+    lose(Texts::text(TextNo::HungUp).arg(path_));
+  else if (e == EIO || e == ENXIO || e == ENODEV)
+    lose(Texts::text(TextNo::WentAway).arg(path_));
+  else
+    lose(Texts::text(TextNo::ReadFailed).arg(path_, QString::fromLocal8Bit(std::strerror(e))));
 }
 
-void TermiosDevice::readPending() { readAvailable(); }
+void TermiosDevice::readPending() {
+  if (fd_ < 0 || lost_ || reading_ || !read_) return;
+  {
+    // After what the reader thread holds already, so the order stays.
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    if (!inbox_.ended) readInto(inbox_, read_->scratch.data(), 0);
+  }
+  deliverInbox();
+}
 
 void TermiosDevice::flushInput() {
   if (fd_ < 0) return;
-  tio2::flushInput(fd_);
+  {
+    // What the reader thread took but nobody has seen yet goes with the kernel's buffer.
+    std::lock_guard<std::mutex> lock(inboxMutex_);
+    tio2::flushInput(fd_);
+    inbox_.clearData();
+  }
   if (read_) read_->parser.reset();
 }
 
@@ -588,10 +700,14 @@ uint8_t TermiosDevice::modemStatus() {
   return mapModem(lines);
 }
 
-void TermiosDevice::deliverModem(uint8_t status) {
+void TermiosDevice::deliverModem(uint8_t status, uint64_t seenAt) {
   if (fd_ < 0 || status == lastModem_) return;
   lastModem_ = status;
-  if (sink_) sink_->deviceModemChanged(status);
+  PortSink* sink = sink_;
+  if (!sink) return;
+  sink->deviceReadAt(seenAt);
+  sink->deviceModemChanged(status);
+  if (fd_ >= 0 && sink_ == sink) sink->deviceReadAt(0);
 }
 
 void TermiosDevice::startModemThread(uint8_t initial, std::optional<ModemCounters> counts) {
@@ -622,7 +738,8 @@ void TermiosDevice::modemLoop(uint8_t initial, std::optional<ModemCounters> coun
   auto post = [&](uint8_t status) {
     if (status == posted) return;
     posted = status;
-    QMetaObject::invokeMethod(guard, [this, status] { deliverModem(status); }, Qt::QueuedConnection);
+    const uint64_t seenAt = monotonicNanoseconds();
+    QMetaObject::invokeMethod(guard, [this, status, seenAt] { deliverModem(status, seenAt); }, Qt::QueuedConnection);
   };
 
   bool counting = counts.has_value();
@@ -696,6 +813,9 @@ void TermiosDevice::setThreadBoost(int levels) {
   // The thread applies boost_ itself once it knows its id; before that there is nothing to do.
   const pid_t tid = threadTid_;
   if (modemThread_.joinable() && tid != 0 && !threadDone_) applyBoost(modemThread_.native_handle(), tid);
+  // The reader's wake-up is what its stamps are worth: it gets the same boost.
+  const pid_t reader = readerTid_;
+  if (readerThread_.joinable() && reader != 0) applyBoost(readerThread_.native_handle(), reader);
 }
 
 // ---------------------------------------------------------------------------------

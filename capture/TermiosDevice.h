@@ -17,7 +17,6 @@
 #include "capture/Termios2.h"
 
 class QObject;
-class QSocketNotifier;
 
 // The driver's error counters (TIOCGICOUNT), as far as marking needs them.
 struct LineCounters {
@@ -73,7 +72,10 @@ class ParmrkParser {
   LineCounters credit_;  // errors counted but not yet matched to a mark
 };
 
-// A real serial device or a pseudo-terminal, through termios.
+// A real serial device or a pseudo-terminal, through termios. A reader thread of its
+// own waits for input and stamps each read the moment it returns; the bytes are
+// handed to the main thread, which delivers them with that time. So the time the
+// event loop takes to get to them is no part of the recorded timing.
 class TermiosDevice : public PortDevice {
  public:
   explicit TermiosDevice(QString path);
@@ -101,6 +103,7 @@ class TermiosDevice : public PortDevice {
   int handle() const { return fd_; }
   // Whether a thread watches the modem lines (not on pseudo-terminals).
   bool modemThreadRunning() const { return modemThread_.joinable(); }
+  bool readerThreadRunning() const { return readerThread_.joinable(); }
   // Bytes per read() call; 16 KiB unless changed (tests use tiny reads to split sequences).
   void setReadChunkSize(std::size_t bytes) { chunkSize_ = bytes ? bytes : 1; }
 
@@ -108,14 +111,36 @@ class TermiosDevice : public PortDevice {
   struct ReadState;
   enum class WatchMode { Wait, Poll };
 
-  void readAvailable();
+  // What the reader thread has read and the main thread not yet delivered.
+  struct Inbox {
+    struct Piece {
+      std::size_t end;  // offset in bytes after the piece's last byte
+      uint64_t readAt;  // CLOCK_MONOTONIC ns
+    };
+    std::vector<uint8_t> bytes;
+    std::vector<Piece> pieces;
+    bool ended = false;  // the device hung up or failed; error 0 = hang-up
+    int error = 0;
+    void append(const uint8_t* data, std::size_t n, uint64_t readAt);
+    void clearData() {
+      bytes.clear();
+      pieces.clear();
+    }
+  };
+
+  // Reads until the device has nothing more; false when it ended. inboxMutex_ held.
+  bool readInto(Inbox& inbox, uint8_t* scratch, uint64_t firstStamp);
+  void startReaderThread();
+  void stopReaderThread();
+  void readerLoop();
+  void deliverInbox();
   void lose(const QString& reason);
   // counts: the transition counters read with initial; none where the driver keeps none.
   void startModemThread(uint8_t initial, std::optional<ModemCounters> counts);
   void stopModemThread();
   void modemLoop(uint8_t initial, std::optional<ModemCounters> counts);
   void applyBoost(pthread_t handle, pid_t tid);
-  void deliverModem(uint8_t status);
+  void deliverModem(uint8_t status, uint64_t seenAt);
   bool readCounters(LineCounters* out);
 
   QString path_;
@@ -124,8 +149,7 @@ class TermiosDevice : public PortDevice {
   tio2::Saved saved_;
   std::shared_ptr<ReadState> read_;
   std::size_t chunkSize_ = 16 * 1024;
-  QSocketNotifier* notifier_ = nullptr;
-  QObject* guard_ = nullptr;  // lives in the opening thread; receives the modem thread's calls
+  QObject* guard_ = nullptr;  // lives in the opening thread; receives the threads' calls
   bool lost_ = false;
   bool reading_ = false;
   bool icountRefused_ = false;
@@ -142,6 +166,15 @@ class TermiosDevice : public PortDevice {
   std::atomic<int> boost_{0};
   std::mutex mutex_;
   std::condition_variable cv_;
+
+  std::thread readerThread_;
+  std::atomic<bool> readerStop_{false};
+  std::atomic<pid_t> readerTid_{0};
+  int wakeFd_ = -1;  // an eventfd that knocks the reader out of its wait
+  std::mutex inboxMutex_;  // held across each read and its append, so reads stay in order
+  std::condition_variable inboxDrained_;
+  Inbox inbox_;
+  bool deliveryPosted_ = false;
 };
 
 // Whether path is a tty that exists, can be opened and whose lock is free right now.

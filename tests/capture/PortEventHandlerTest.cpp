@@ -15,8 +15,14 @@
 
 namespace {
 
+// A set clock whose counter is the system's monotonic time line, so the moments a
+// device reports its reads at are counter readings as they stand.
+struct ArrivalClock : ManualClock {
+  uint64_t ticksAtMonotonic(uint64_t ns) const override { return ns; }
+};
+
 struct HandlerFixture : ::testing::Test {
-  ManualClock clock;
+  ArrivalClock clock;
   LiveViewBuffer live;
   CaptureEngine engine{clock, live};
   MemorySink sink;
@@ -150,6 +156,34 @@ TEST_F(HandlerFixture, LineErrorsBecomeOneRecordEach) {
   // The base line trigger is armed again after each error: the next one is seen too.
   b.lineError(LineErrorBit::Parity);
   EXPECT_EQ(sink.records.size(), 6u);
+}
+
+// A delivery's records carry the moment its bytes were read (or a line was seen to
+// change), not the moment they are handled; stamps still never go back, and outside a
+// delivery the clock reading rules.
+TEST_F(HandlerFixture, RecordsAreStampedWhenTheirBytesWereRead) {
+  h().ArmPortStatusTriggers();
+  constexpr uint64_t ms = 1000000, t0 = 1000 * ms;
+  auto readAt = [](FakePort& p, uint64_t ns) { p.state->sink->deviceReadAt(ns); };
+  clock.setTicks(t0);
+  a.receive("x");
+  clock.setTicks(t0 + 50 * ms);  // handled late from here on
+  readAt(a, t0 + 10 * ms);
+  a.receive("y");
+  a.lineError(LineErrorBit::Parity, true, 'z');
+  readAt(b, t0 + 5 * ms);  // read before the last record: not stamped before it
+  b.receive("w");
+  readAt(b, 0);
+  readAt(a, t0 + 40 * ms);
+  a.setModem(ModemBit::Cts);
+  readAt(a, 0);
+  b.receive("v");
+  ASSERT_EQ(sink.records.size(), 7u);
+  auto msAfterFirst = [&](size_t i) { return (sink.records[i].timeStamp - sink.records[0].timeStamp) * 86400e3; };
+  const double spacing = double(engine.minimumSpacing()) / double(ms);
+  const double expected[] = {0, 10, 10, 10 + spacing, 10 + spacing, 40, 50};
+  for (size_t i = 0; i < 7; ++i) EXPECT_NEAR(msAfterFirst(i), expected[i], 0.01) << "record " << i;
+  EXPECT_EQ(engine.arrival(), 0u);
 }
 
 TEST_F(HandlerFixture, DataTriggerComesAfterItsCharactersAreRecorded) {

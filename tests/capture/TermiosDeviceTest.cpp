@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "capture/Clock.h"
 #include "capture/SerialPort.h"
 #include "capture/Termios2.h"
 #include "capture/TermiosDevice.h"
@@ -299,12 +300,6 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
   return true;
 }
 
-// Waits until the kernel holds input for the slave, without taking it.
-bool slaveReadable(int slaveFd) {
-  pollfd p{slaveFd, POLLIN, 0};
-  return ::poll(&p, 1, 2000) == 1;
-}
-
 class TermiosPort : public testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(pty.slave.isEmpty()) << "no pseudo-terminal"; }
@@ -523,27 +518,52 @@ TEST_F(TermiosPort, PtyReportsWhatItLacksAndLowLatencyIsPutBackOnClose) {
   }
 }
 
-TEST_F(TermiosPort, FlushAndReadPendingWorkOnWhatTheKernelHolds) {
-  const int fd = ::open(pty.slave.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
+// Without the event loop nothing is delivered: the bytes wait in the kernel or in the
+// reader thread's hands, and flushing or reading pending input must reach both.
+TEST_F(TermiosPort, FlushAndReadPendingWorkOnWhatIsNotDeliveredYet) {
   SerialPort port("A", factory());
   ASSERT_TRUE(port.SetOpen(true));
   int avail = 0;
   QObject::connect(&port, &SerialPort::triggerAvail, [&](int) { ++avail; });
+  auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
 
   pty.write(bytes({'o', 'l', 'd', 0xFF}));
-  ASSERT_TRUE(slaveReadable(fd));
+  settle();
   port.FlushInBuffer();
   pty.write("new");
   EXPECT_EQ(receive(port, 3), "new");
 
   avail = 0;
   pty.write(bytes({'p', 0xFF, 'q'}));
-  ASSERT_TRUE(slaveReadable(fd));
+  settle();
   port.readPending();  // no event loop: taken at once, without notifications
   EXPECT_EQ(port.inCount(), 3);
   EXPECT_EQ(avail, 0);
-  ::close(fd);
+}
+
+// The reader thread stamps each read when it returns: a main thread that gets to the
+// bytes late still learns when they came, and only while they are being delivered.
+TEST_F(TermiosPort, BytesCarryTheMomentTheyWereReadNotWhenTheyAreHandled) {
+  SerialPort port("A", factory());
+  ASSERT_TRUE(port.SetOpen(true));
+  EXPECT_TRUE(device->readerThreadRunning());
+  std::vector<uint64_t> seen;
+  QObject::connect(&port, &SerialPort::triggerAvail, [&](int) {
+    seen.push_back(port.readAt());
+    while (port.CharReady()) port.GetChar();
+  });
+  for (int i = 0; i < 3; ++i) {
+    const uint64_t sent = monotonicNanoseconds();
+    pty.write("s");
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // the event loop is busy elsewhere
+    const uint64_t handled = monotonicNanoseconds();
+    seen.clear();
+    ASSERT_TRUE(pumpUntil([&] { return !seen.empty(); }, 2000));
+    EXPECT_GE(seen[0], sent);
+    EXPECT_LT(seen[0], sent + 40000000) << "stamped " << (seen[0] - sent) / 1000 << " µs after the write";
+    EXPECT_LT(seen[0], handled);
+  }
+  EXPECT_EQ(port.readAt(), 0u);
 }
 
 TEST_F(TermiosPort, ClosingFromInsideADeliveryIsSafe) {
