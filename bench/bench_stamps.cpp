@@ -5,13 +5,18 @@
 // against the send times. A burst's byte k counts as sent k character times after the
 // write, as it would leave a UART.
 //
-// The baseline, in the same run: a bare reader (a thread blocked in read() on a third
-// pseudo-terminal, written right after port A's) stamps each byte when read()
-// returns. It shows what the pseudo-terminal and the scheduler alone cost.
+// The baselines, in the same run, each on a pseudo-terminal of its own written right
+// after port A's: a bare reader thread of this program blocked in read(), and a bare
+// reader in a process of its own (as any monitor is), each stamping a read when it
+// returns. They show what the pseudo-terminal and the scheduler alone cost; the
+// thread shares the writer's process, which the scheduler tends to wake on the
+// writer's own core.
 //
 //   build-bench/bench/bench_stamps
 //   VORLOG_CLI=/path/to/vorlog-cli build-bench/bench/bench_stamps
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 
 #include <algorithm>
@@ -41,6 +46,7 @@ constexpr double kSingleGap = 0.010;
 constexpr int kBursts = 50;
 constexpr int kBurstBytes = 32;
 constexpr double kBurstGap = 0.100;
+constexpr char kQuit = '#';  // ends the bare reader; in neither the singles nor the bursts
 
 double monoNow() {
   timespec t{};
@@ -117,43 +123,63 @@ struct Series {
 
 struct Outcome {
   std::string problem;
-  Series vorlog, bare;
+  Series vorlog, bare, bareProcess;
   double cpu = 0;
 };
 Outcome gOutcome;
 bool gRan = false;
 
+void rawBlocking(int fd) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  termios raw{};
+  ::tcgetattr(fd, &raw);
+  ::cfmakeraw(&raw);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(fd, TCSANOW, &raw);
+}
+
+// Stamps each read when it returns, until the quit byte.
+void bareRead(int fd, std::vector<double>& got) {
+  char buffer[256];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const double t = monoNow();
+    if (n <= 0) return;
+    for (ssize_t i = 0; i < n; ++i) {
+      if (buffer[i] == kQuit) return;
+      got.push_back(t);
+    }
+  }
+}
+
 Outcome measure(const std::string& cli) {
   Outcome o;
   TempDir dir;
-  Pty ptys[3];  // 0: port A (line D2), 1: port B (line D1, idle), 2: the bare reader's
+  // 0: port A (line D2), 1: port B (line D1, idle), 2: the bare reader thread's, 3: the bare process's
+  Pty ptys[4];
   std::string why;
   if (!dir.ok()) return o.problem = "cannot create a temporary folder", o;
   for (Pty& p : ptys)
     if (!p.open(&why)) return o.problem = why, o;
   for (Pty& p : ptys) ::fcntl(p.master.get(), F_SETFL, ::fcntl(p.master.get(), F_GETFL) & ~O_NONBLOCK);
 
-  // The bare reader: blocking reads, a stamp per read, on the slave it holds already.
-  const int bareFd = ptys[2].slave.get();
-  ::fcntl(bareFd, F_SETFL, ::fcntl(bareFd, F_GETFL) & ~O_NONBLOCK);
-  termios raw{};
-  ::tcgetattr(bareFd, &raw);
-  ::cfmakeraw(&raw);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  ::tcsetattr(bareFd, TCSANOW, &raw);
-  std::atomic<bool> stop{false};
-  std::vector<double>& bareGot = o.bare.got;
-  bareGot.reserve(kSingles + kBursts * kBurstBytes);
-  std::thread bare([&] {
-    char buffer[256];
-    while (!stop) {
-      const ssize_t n = ::read(bareFd, buffer, sizeof buffer);
-      const double t = monoNow();
-      if (n <= 0) break;
-      for (ssize_t i = 0; i < n && buffer[i] != 'Q'; ++i) bareGot.push_back(t);
-    }
-  });
+  // Both bare readers: blocking reads, a stamp per read, on a slave held already. The
+  // process is started first, while this program has no other thread.
+  for (int k : {2, 3}) rawBlocking(ptys[k].slave.get());
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return o.problem = "cannot create a pipe", o;
+  const pid_t bareProcess = ::fork();
+  if (bareProcess == 0) {
+    std::vector<double> got;
+    bareRead(ptys[3].slave.get(), got);
+    const size_t bytes = got.size() * sizeof(double);
+    _exit(::write(pipeFds[1], got.data(), bytes) == ssize_t(bytes) ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  if (bareProcess < 0) return o.problem = "cannot start the bare reader process", o;
+  o.bare.got.reserve(kSingles + kBursts * kBurstBytes);
+  std::thread bare([&] { bareRead(ptys[2].slave.get(), o.bare.got); });
 
   const std::string output = dir.file("stamps.vrd");
   std::filesystem::create_directories(dir.file("user"));
@@ -173,7 +199,7 @@ Outcome measure(const std::string& cli) {
 
   if (o.problem.empty()) {
     std::this_thread::sleep_for(milliseconds(500));
-    const int a = ptys[0].master.get(), c = ptys[2].master.get();
+    const int a = ptys[0].master.get(), c = ptys[2].master.get(), d = ptys[3].master.get();
     const double start = monoNow() + 0.05;
     for (int i = 0; i < kSingles; ++i) {
       sleepUntil(start + i * kSingleGap);
@@ -182,6 +208,8 @@ Outcome measure(const std::string& cli) {
       if (::write(a, &byte, 1) != 1) o.problem = "write to port A failed";
       o.bare.sent.push_back(monoNow());
       if (::write(c, &byte, 1) != 1) o.problem = "write to the bare reader failed";
+      o.bareProcess.sent.push_back(monoNow());
+      if (::write(d, &byte, 1) != 1) o.problem = "write to the bare reader process failed";
     }
     const double burstsAt = start + kSingles * kSingleGap + kBurstGap;
     char burst[kBurstBytes];
@@ -192,17 +220,31 @@ Outcome measure(const std::string& cli) {
       if (::write(a, burst, sizeof burst) != ssize_t(sizeof burst)) o.problem = "burst write failed";
       const double tBare = monoNow();
       if (::write(c, burst, sizeof burst) != ssize_t(sizeof burst)) o.problem = "burst write to the bare reader failed";
+      const double tProcess = monoNow();
+      if (::write(d, burst, sizeof burst) != ssize_t(sizeof burst)) o.problem = "burst write to the bare process failed";
       for (int k = 0; k < kBurstBytes; ++k) {
         o.vorlog.sent.push_back(t + k * kCharSeconds);
         o.bare.sent.push_back(tBare + k * kCharSeconds);
+        o.bareProcess.sent.push_back(tProcess + k * kCharSeconds);
       }
     }
     std::this_thread::sleep_for(milliseconds(300));
   }
-  stop = true;
-  const char quit = 'Q';
-  if (::write(ptys[2].master.get(), &quit, 1) != 1) ::close(ptys[2].master.get());
+  const char quit = kQuit;
+  for (int k : {2, 3})
+    if (::write(ptys[k].master.get(), &quit, 1) != 1) ::close(ptys[k].master.get());
   bare.join();
+  {
+    std::vector<double>& got = o.bareProcess.got;
+    got.resize(kSingles + kBursts * kBurstBytes + 1);
+    size_t have = 0;
+    for (ssize_t n; (n = ::read(pipeFds[0], reinterpret_cast<char*>(got.data()) + have, got.size() * sizeof(double) - have)) > 0;)
+      have += size_t(n);
+    got.resize(have / sizeof(double));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(bareProcess, &status, 0);
+  }
   child.stop();
   o.cpu = child.cpuSeconds();
   if (!o.problem.empty()) return o;
@@ -217,6 +259,8 @@ Outcome measure(const std::string& cli) {
     o.problem = std::to_string(o.vorlog.sent.size()) + " bytes sent, " + std::to_string(o.vorlog.got.size()) + " recorded";
   if (o.bare.got.size() != o.bare.sent.size())
     o.problem += " the bare reader read " + std::to_string(o.bare.got.size()) + " bytes";
+  if (o.bareProcess.got.size() != o.bareProcess.sent.size())
+    o.problem += " the bare reader process read " + std::to_string(o.bareProcess.got.size()) + " bytes";
   return o;
 }
 
@@ -247,33 +291,39 @@ void printResults() {
   if (!gRan || !gOutcome.problem.empty()) return;
   const Outcome& o = gOutcome;
   const size_t n = kSingles, all = o.vorlog.sent.size();
-  auto line = [](const char* what, const Stats& v, const Stats* b) {
-    std::printf("  %-44s %8.1f %8.1f %8.1f", what, v.median, v.p99, v.max);
-    if (b) std::printf("   %8.1f %8.1f %8.1f", b->median, b->p99, b->max);
+  auto line = [](const char* what, const Stats& v, const Stats* thread, const Stats* process) {
+    std::printf("  %-40s %7.1f %7.1f %7.1f", what, v.median, v.p99, v.max);
+    for (const Stats* b : {thread, process})
+      if (b) std::printf("  | %7.1f %7.1f %7.1f", b->median, b->p99, b->max);
     std::printf("\n");
   };
   std::printf("\nTime stamps against send times, 115200 baud 8N1 (one character %.1f µs); µs\n", kCharSeconds * 1e6);
-  std::printf("  %-44s %8s %8s %8s   %8s %8s %8s\n", "", "median", "p99", "max", "bare med", "p99", "max");
-  const Stats bareSpacing = stats(o.bare.spacing(0, n)), bareAbs = stats(o.bare.absolute(0, n));
-  line("single bytes 10 ms apart: spacing", stats(o.vorlog.spacing(0, n)), &bareSpacing);
-  line("single bytes 10 ms apart: absolute (stamp - send)", stats(o.vorlog.absolute(0, n)), &bareAbs);
-  // The bare reader stamps a whole read at once: its spacing within a burst means nothing.
-  std::vector<double> burstSpacing, burstFirst, bareFirst;
+  std::printf("  %-40s %23s  | %23s  | %23s\n", "", "vorlog-cli", "bare reader thread", "bare reader process");
+  std::printf("  %-40s %7s %7s %7s  | %7s %7s %7s  | %7s %7s %7s\n", "", "median", "p99", "max", "median", "p99", "max",
+              "median", "p99", "max");
+  const Series* bares[] = {&o.bare, &o.bareProcess};
+  Stats spacing[2], absolute[2], burstFirst[2];
+  // A bare reader stamps a whole read at once: its spacing within a burst means nothing.
+  std::vector<double> burstSpacing, firsts[3];
   for (size_t b = n; b < all; b += kBurstBytes) {
-    const std::vector<double> s = o.vorlog.spacing(b, b + kBurstBytes);
-    burstSpacing.insert(burstSpacing.end(), s.begin(), s.end());
-    burstFirst.push_back(o.vorlog.got[b] - o.vorlog.sent[b]);
-    bareFirst.push_back(o.bare.got[b] - o.bare.sent[b]);
+    const std::vector<double> sp = o.vorlog.spacing(b, b + kBurstBytes);
+    burstSpacing.insert(burstSpacing.end(), sp.begin(), sp.end());
+    firsts[0].push_back(o.vorlog.got[b] - o.vorlog.sent[b]);
+    for (int k = 0; k < 2; ++k) firsts[k + 1].push_back(bares[k]->got[b] - bares[k]->sent[b]);
   }
-  const Stats bareBurstFirst = stats(bareFirst);
-  line("bursts of 32: spacing within a burst", stats(burstSpacing), nullptr);
-  line("bursts of 32: absolute, all bytes", stats(o.vorlog.absolute(n, all)), nullptr);
-  line("bursts of 32: absolute, first byte of each", stats(burstFirst), &bareBurstFirst);
-  const std::vector<double> rest = o.vorlog.absolute(1, n), bareRest = o.bare.absolute(1, n);
-  std::printf("  first single byte: absolute %.1f µs (the rest: median %.1f µs, p99 %.1f µs); bare reader %.1f µs"
-              " (the rest: median %.1f µs)\n",
-              (o.vorlog.got[0] - o.vorlog.sent[0]) * 1e6, stats(rest).median, stats(rest).p99,
-              (o.bare.got[0] - o.bare.sent[0]) * 1e6, stats(bareRest).median);
+  for (int k = 0; k < 2; ++k) {
+    spacing[k] = stats(bares[k]->spacing(0, n));
+    absolute[k] = stats(bares[k]->absolute(0, n));
+    burstFirst[k] = stats(firsts[k + 1]);
+  }
+  line("single bytes 10 ms apart: spacing", stats(o.vorlog.spacing(0, n)), &spacing[0], &spacing[1]);
+  line("single bytes: absolute (stamp - send)", stats(o.vorlog.absolute(0, n)), &absolute[0], &absolute[1]);
+  line("bursts of 32: spacing within a burst", stats(burstSpacing), nullptr, nullptr);
+  line("bursts of 32: absolute, all bytes", stats(o.vorlog.absolute(n, all)), nullptr, nullptr);
+  line("bursts of 32: absolute, first byte", stats(firsts[0]), &burstFirst[0], &burstFirst[1]);
+  auto first = [](const Series& s) { return (s.got[0] - s.sent[0]) * 1e6; };
+  std::printf("  first single byte, absolute: vorlog-cli %.1f µs, bare thread %.1f µs, bare process %.1f µs\n",
+              first(o.vorlog), first(o.bare), first(o.bareProcess));
   std::printf("  vorlog-cli CPU %.2f s; %zu stamps compared\n", o.cpu, all);
 }
 

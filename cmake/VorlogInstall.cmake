@@ -1,5 +1,5 @@
 # Installing like any Linux program: the three programs in bin/, the manual, the sounds and
-# the optional udev rule in share/vorlog/, a desktop entry, the icon, the file types and the
+# the optional udev rule and limits file in share/vorlog/, a desktop entry, the icon, the file types and the
 # man page where desktops and man look for them. `cpack -G DEB` packs the same tree.
 include(GNUInstallDirs)
 
@@ -8,6 +8,7 @@ set(_vorlog_share ${CMAKE_INSTALL_DATADIR}/vorlog)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/help/ DESTINATION ${_vorlog_share}/help)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/sounds/ DESTINATION ${_vorlog_share}/sounds)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/99-vorlog-ftdi-latency.rules DESTINATION ${_vorlog_share}/udev)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/95-vorlog-realtime.conf DESTINATION ${_vorlog_share}/limits)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/vorlog.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/vorlog.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/vorlog-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages

@@ -16,7 +16,8 @@ for f in bin/vorlog bin/vorlog-cli bin/klaxor \
          share/applications/vorlog.desktop share/icons/hicolor/scalable/apps/vorlog.svg \
          share/mime/packages/vorlog.xml share/man/man1/vorlog-cli.1.gz \
          share/vorlog/help/en/webhelp/UserManual.htm share/vorlog/help/de/webhelp/UserManual.htm \
-         share/vorlog/sounds/alarm.wav share/vorlog/udev/99-vorlog-ftdi-latency.rules; do
+         share/vorlog/sounds/alarm.wav share/vorlog/udev/99-vorlog-ftdi-latency.rules \
+         share/vorlog/limits/95-vorlog-realtime.conf; do
   [ -s "$prefix/$f" ] || fail "missing after install: $f"
 done
 for p in vorlog vorlog-cli klaxor; do [ -x "$prefix/bin/$p" ] || fail "not executable: bin/$p"; done
