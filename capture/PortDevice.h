@@ -29,6 +29,8 @@ class PortSink {
   // What is delivered from here on was read (or seen, for modem lines) at this
   // CLOCK_MONOTONIC time in nanoseconds; 0 = at the moment it is delivered.
   virtual void deviceReadAt(uint64_t) {}
+  // The line runs with these settings from now on (a tap applied what its application set).
+  virtual void deviceSettingsChanged(const LineSettings&) {}
 };
 
 // One serial device behind a port: a termios tty or one end of the simulated link.

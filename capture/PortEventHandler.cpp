@@ -25,6 +25,9 @@ PortEventHandler::PortEventHandler(CaptureEngine& engine, SerialPort& comA, Seri
   connect(&comB, &SerialPort::triggerStatus, this, &PortEventHandler::ComBTriggerStatus);
   connect(&comA, &SerialPort::lineError, this, &PortEventHandler::ComALineError);
   connect(&comB, &SerialPort::lineError, this, &PortEventHandler::ComBLineError);
+  // Burst layout and line load count in ComA's character time: a new rate on the line
+  // (set through a tap) must not lay characters out at the old one.
+  connect(&comA, &SerialPort::settingsChanged, this, [this] { engine_.UpdateCharacterTime(comA_.settings()); });
 }
 
 // Only the port whose device is delivering right now knows when its bytes were read.

@@ -221,3 +221,8 @@ void SerialPort::deviceModemChanged(uint8_t status) {
 }
 
 void SerialPort::deviceLost(const QString& reason) { emit portLost(reason); }
+
+void SerialPort::deviceSettingsChanged(const LineSettings& settings) {
+  settings_ = settings;
+  emit settingsChanged();
+}

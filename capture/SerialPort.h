@@ -77,6 +77,8 @@ class SerialPort : public QObject, private PortSink {
   void triggerStatus(int handle);
   void lineError(int errorWord);
   void portLost(const QString& reason);
+  // The open device now runs with other line settings (settings() has them).
+  void settingsChanged();
 
  private:
   struct StatusTrigger {
@@ -98,6 +100,7 @@ class SerialPort : public QObject, private PortSink {
   void deviceModemChanged(uint8_t status) override;
   void deviceLost(const QString& reason) override;
   void deviceReadAt(uint64_t monotonicNs) override { readAt_ = monotonicNs; }
+  void deviceSettingsChanged(const LineSettings& settings) override;
 
   void push(uint8_t byte);
   void notifyAvail();

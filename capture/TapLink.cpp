@@ -312,8 +312,14 @@ void TapLink::checkSettings() {
   toDevice_.writeTo(device_.handle());
   uint32_t in = 0, out = 0;
   const bool ok = tio2::applyRaw(device_.handle(), wanted, &in, &out) == 0;
-  if (ok) settings_ = wanted;
-  else tio2::applyRaw(device_.handle(), settings_, nullptr, nullptr);
+  if (ok) {
+    settings_ = wanted;
+    // Both ports hear the one line: its character time is the new rate's from now on.
+    for (End end : {End::Device, End::Application})
+      if (PortSink* s = sink(end)) s->deviceSettingsChanged(wanted);
+  } else {
+    tio2::applyRaw(device_.handle(), settings_, nullptr, nullptr);
+  }
   emit settingsApplied(wanted, ok);
 }
 

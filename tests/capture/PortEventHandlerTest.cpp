@@ -186,6 +186,18 @@ TEST_F(HandlerFixture, RecordsAreStampedWhenTheirBytesWereRead) {
   EXPECT_EQ(engine.arrival(), 0u);
 }
 
+// A new rate on ComA's line (a tap passing on the application's setting) is the
+// character time of the records from then on; ComB's does not count.
+TEST_F(HandlerFixture, ANewRateOnTheLineIsTheNewCharacterTime) {
+  h();
+  const uint64_t before = engine.minimumSpacing();
+  b.state->sink->deviceSettingsChanged(LineSettings{115200, 8, Parity::None, 1});
+  EXPECT_EQ(engine.minimumSpacing(), before);
+  a.state->sink->deviceSettingsChanged(LineSettings{115200, 8, Parity::None, 1});
+  EXPECT_EQ(engine.minimumSpacing(), 10 * 1000000000ull / 115200 + 1);
+  EXPECT_EQ(a.port.settings().baud, 115200);
+}
+
 TEST_F(HandlerFixture, DataTriggerComesAfterItsCharactersAreRecorded) {
   h();
   const int handle = a.port.AddDataTrigger("ok", true);

@@ -52,6 +52,8 @@ struct RecordingSink : PortSink {
   void deviceLineError(uint8_t, bool, uint8_t) override {}
   void deviceModemChanged(uint8_t status) override { ++modemChanges, lastModem = status; }
   void deviceLost(const QString&) override {}
+  int32_t baud = 0;
+  void deviceSettingsChanged(const LineSettings& s) override { baud = s.baud; }
 };
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -184,6 +186,8 @@ TEST(TapLink, RelaysBothWaysToTheEndsAndFollowsTheApplicationsSettings) {
   ASSERT_EQ(tio2::readFrame(device.slave, &onDevice), 0);
   EXPECT_EQ(onDevice.baud, 38400);
   EXPECT_EQ(onDevice.stopBits, 2);
+  EXPECT_EQ(d1.baud, 38400);  // both ports learn the line's new rate
+  EXPECT_EQ(d2.baud, 38400);
 
   // Baud 0 is the application hanging up: DTR and RTS drop.
   ::cfsetspeed(&t, B0);
