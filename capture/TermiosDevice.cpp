@@ -540,16 +540,14 @@ void TermiosDevice::lose(const QString& reason) {
 }
 
 bool TermiosDevice::readInto(Inbox& inbox, uint8_t* scratch, uint64_t firstStamp) {
-  // Bounded per call so a flood cannot hold the main thread's readPending for long.
-  std::size_t budget = std::max<std::size_t>(chunkSize_, kInboxLimit);
+  // Bounded by the inbox limit, so a flood cannot hold readPending on the main thread for long.
   uint64_t stamp = firstStamp;
-  while (budget > 0 && inbox.bytes.size() < kInboxLimit) {
+  while (inbox.bytes.size() < kInboxLimit) {
     const ssize_t n = ::read(fd_, scratch, chunkSize_);
     if (n > 0) {
       // The first read is stamped when the wait ended; later ones when they return.
       inbox.append(scratch, std::size_t(n), stamp ? stamp : monotonicNanoseconds());
       stamp = 0;
-      budget -= std::min(budget, std::size_t(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -577,9 +575,10 @@ void TermiosDevice::stopReaderThread() {
     readerStop_ = true;
   }
   inboxDrained_.notify_all();
+  // An eventfd write fails only when its counter would overflow, never after one write.
   const uint64_t one = 1;
-  if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
-    // Cannot fail on a fresh eventfd; the poll below also times out now and then.
+  if (wakeFd_ >= 0) {
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
   }
   readerThread_.join();
   readerTid_ = 0;

@@ -17,6 +17,7 @@
 #include "capture/TapLink.h"
 #include "capture/Termios2.h"
 #include "settings/Texts.h"
+#include "support/PumpUntil.h"
 
 namespace {
 
@@ -55,18 +56,6 @@ struct RecordingSink : PortSink {
   int32_t baud = 0;
   void deviceSettingsChanged(const LineSettings& s) override { baud = s.baud; }
 };
-
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer tick;
-  tick.start(1);
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 std::string readAll(int fd) {
   std::string out;

@@ -28,6 +28,7 @@
 #include "capture/SerialPort.h"
 #include "capture/Termios2.h"
 #include "capture/TermiosDevice.h"
+#include "support/PumpUntil.h"
 
 // ----------------------------------------------------------------------------------
 // Pseudo-terminals have no modem lines. To drive the modem thread, this binary's
@@ -286,19 +287,6 @@ struct Pty {
     }
   }
 };
-
-// Runs the event loop until done() or the deadline; never sleeps longer than a tick.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer tick;
-  tick.start(1);
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 class TermiosPort : public testing::Test {
  protected:
